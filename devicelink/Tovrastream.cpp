@@ -9,19 +9,19 @@ namespace tovra {
 // ---- TovraFrameStream -------------------------------------------------------------------------
 
 std::int32_t TovraFrameStream::Read(void* buffer, std::int32_t n) {
-    if (buffer == nullptr || n <= 0) {
+    if (n < 0 || (n > 0 && buffer == nullptr)) {
         return 0;
     }
+    // A read of 0 bytes still takes one piece, so an empty frame at the front goes.
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::int32_t total = 0;
-    while (total < n) {
+    for (;;) {
         const std::int32_t piece = TakePiece(out + total, n - total);
-        if (piece == 0) {
-            break;
-        }
         total += piece;
+        if (piece == 0 || total == n) {
+            return total;
+        }
     }
-    return total;
 }
 
 std::int32_t TovraFrameStream::TakePiece(std::uint8_t* out, std::int32_t limit) {
@@ -93,7 +93,7 @@ void TovraStream::Feed(const std::uint8_t* bytes, std::size_t n) {
     }
 }
 
-TovraFrameStream* TovraStream::CreateChannel(std::uint8_t c) {
+std::shared_ptr<TovraFrameStream> TovraStream::CreateChannel(std::uint8_t c) {
     auto stream = std::make_shared<TovraFrameStream>(this, c);
     std::lock_guard<std::mutex> guard(tableLock_);
     if (table_.size() <= c) {
@@ -103,7 +103,7 @@ TovraFrameStream* TovraStream::CreateChannel(std::uint8_t c) {
         retired_.push_back(std::move(table_[c]));
     }
     table_[c] = stream;
-    return stream.get();
+    return stream;
 }
 
 void TovraStream::CloseChannel(std::uint8_t c) {

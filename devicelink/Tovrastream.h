@@ -101,7 +101,7 @@ class TovraStream : public IStreamBase, public IStreamEventSink, private IFrameD
     // Makes the stream of channel c and registers it. A stream already registered there is
     // replaced: it receives nothing more but stays valid until the multiplexer is destroyed.
     // Safe while the reader thread dispatches.
-    TovraFrameStream* CreateChannel(std::uint8_t c);
+    std::shared_ptr<TovraFrameStream> CreateChannel(std::uint8_t c);
 
     // Destroys the stream registered for channel c, if any. Safe while the reader thread
     // dispatches; a frame being appended at that moment finishes first.

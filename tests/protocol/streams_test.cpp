@@ -59,8 +59,8 @@ class PipeStream : public IStreamBase {
 struct Link {
     Link() {
         mux.Attach(&pipe);
-        control = mux.CreateChannel(ControlChannel);
-        parameter = mux.CreateChannel(ParameterChannel);
+        control = mux.CreateChannel(ControlChannel).get();
+        parameter = mux.CreateChannel(ParameterChannel).get();
     }
     void Deliver(const Bytes& bytes) { mux.Feed(bytes.data(), bytes.size()); }
     // Answers every flushed request with the given reply frames.
@@ -123,16 +123,17 @@ TEST(FrameStreamTest, FramesReachOnlyTheirRegisteredChannel) {
 
 TEST(FrameStreamTest, ReplacedChannelReceivesNothingAndSurvivesClose) {
     Link link;
-    TovraFrameStream* first = link.mux.CreateChannel(6);
-    TovraFrameStream* second = link.mux.CreateChannel(6);
+    auto first = link.mux.CreateChannel(6);
+    auto second = link.mux.CreateChannel(6);
     ASSERT_NE(first, second);
     link.Deliver(Frame(6, {9}));
     EXPECT_EQ(ReadAll(*first, 10).size(), 0u);
     EXPECT_THAT(ReadAll(*second, 10), ElementsAre(9));
     link.mux.CloseChannel(6);
     EXPECT_EQ(link.mux.Channel(6), nullptr);
-    // The first stream stays a valid object until the multiplexer goes.
-    EXPECT_EQ(ReadAll(*first, 10).size(), 0u);
+    // The first stream is still owned by the multiplexer, the second only by this test now.
+    EXPECT_EQ(first.use_count(), 2);
+    EXPECT_EQ(second.use_count(), 1);
     link.Deliver(Frame(6, {9}));
     EXPECT_EQ(ReadAll(*first, 10).size(), 0u);
 }
