@@ -22,7 +22,7 @@ struct HidInterfaceInfo {
 // reader thread reads, the caller's thread writes); every other call comes from the thread that
 // opened it.
 class IHidDevice {
-  public:
+public:
     virtual ~IHidDevice() = default;
 
     // Vendor and product id of the interface; false when they cannot be read.
@@ -48,7 +48,7 @@ class IHidDevice {
 };
 
 class IHidPlatform {
-  public:
+public:
     virtual ~IHidPlatform() = default;
 
     // The HID interfaces present, in the platform's order.
