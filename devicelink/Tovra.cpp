@@ -20,89 +20,89 @@ Result Guarded(Result onFailure, Operation&& operation) noexcept {
     }
 }
 
+// Runs an operation on the object behind a handle, seen through its interface; a null handle
+// gives the failure result as well.
+template <typename Interface, typename Handle, typename Result, typename Operation>
+Result Forward(Handle handle, Result onFailure, Operation&& operation) noexcept {
+    if (handle == nullptr) {
+        return onFailure;
+    }
+    return Guarded(onFailure, [&] { return operation(reinterpret_cast<Interface*>(handle)); });
+}
+
+// The handle of an object, given as its interface pointer.
+template <typename Handle, typename Interface>
+Handle ToHandle(Interface* object) {
+    return reinterpret_cast<Handle>(object);
+}
+
 const char* const EmptyString = "";
-
-// ---- Frame definitions: handle conversions -----------------------------------------------------
-
-tovra::IFrameCollBase* FromHandle(TOVRA_FRC frc) {
-    return reinterpret_cast<tovra::IFrameCollBase*>(frc);
-}
-tovra::IFrameBase* FromHandle(TOVRA_FRM frm) {
-    return reinterpret_cast<tovra::IFrameBase*>(frm);
-}
-tovra::IFrameItemBase* FromHandle(TOVRA_ITEM item) {
-    return reinterpret_cast<tovra::IFrameItemBase*>(item);
-}
-TOVRA_FRC ToHandle(tovra::IFrameCollBase* frc) {
-    return reinterpret_cast<TOVRA_FRC>(frc);
-}
-TOVRA_FRM ToHandle(tovra::IFrameBase* frm) {
-    return reinterpret_cast<TOVRA_FRM>(frm);
-}
-TOVRA_ITEM ToHandle(tovra::IFrameItemBase* item) {
-    return reinterpret_cast<TOVRA_ITEM>(item);
-}
 
 }  // namespace
 
 extern "C" {
 
-// ---- Frame definitions
-// ---------------------------------------------------------------------------
+// ---- Frame definitions -------------------------------------------------------------------------
 
 TOVRA_API TOVRA_FRC TOVRA_CALL FRC_Create(const char* file_name) {
-    return Guarded<TOVRA_FRC>(nullptr, [&] {
+    return Guarded(TOVRA_FRC{}, [&] {
         auto collection = tovra::CommsFrameCollection::LoadFile(file_name ? file_name : "");
-        return ToHandle(static_cast<tovra::IFrameCollBase*>(collection.release()));
+        return ToHandle<TOVRA_FRC, tovra::IFrameCollBase>(collection.release());
     });
 }
 
 TOVRA_API void TOVRA_CALL FRC_Delete(TOVRA_FRC frc) {
-    Guarded(0, [&] {
-        delete FromHandle(frc);
+    Forward<tovra::IFrameCollBase>(frc, 0, [](auto* collection) {
+        delete collection;
         return 0;
     });
 }
 
 TOVRA_API int32_t TOVRA_CALL FRC_Size(TOVRA_FRC frc) {
-    return Guarded<int32_t>(0, [&] { return frc ? FromHandle(frc)->Size() : 0; });
+    return Forward<tovra::IFrameCollBase>(frc, int32_t{0},
+                                          [](auto* collection) { return collection->Size(); });
 }
 
 TOVRA_API TOVRA_FRM TOVRA_CALL FRC_GetFrame(TOVRA_FRC frc, int32_t index) {
-    return Guarded<TOVRA_FRM>(
-        nullptr, [&] { return frc ? ToHandle(FromHandle(frc)->GetFrame(index)) : nullptr; });
+    return Forward<tovra::IFrameCollBase>(frc, TOVRA_FRM{}, [index](auto* collection) {
+        return ToHandle<TOVRA_FRM>(collection->GetFrame(index));
+    });
 }
 
 TOVRA_API const char* TOVRA_CALL FRM_GetName(TOVRA_FRM frm) {
-    return Guarded(EmptyString,
-                   [&] { return frm ? FromHandle(frm)->GetName().c_str() : EmptyString; });
+    return Forward<tovra::IFrameBase>(frm, EmptyString,
+                                      [](auto* frame) { return frame->GetName().c_str(); });
 }
 
 TOVRA_API int32_t TOVRA_CALL FRMmfd_GetId(TOVRA_FRM frm) {
-    return Guarded<int32_t>(0, [&] { return frm ? FromHandle(frm)->GetId() : 0; });
+    return Forward<tovra::IFrameBase>(frm, int32_t{0}, [](auto* frame) { return frame->GetId(); });
 }
 
 TOVRA_API int32_t TOVRA_CALL FRMmfd_GetSize(TOVRA_FRM frm) {
-    return Guarded<int32_t>(0, [&] { return frm ? FromHandle(frm)->GetSize() : 0; });
+    return Forward<tovra::IFrameBase>(frm, int32_t{0},
+                                      [](auto* frame) { return frame->GetSize(); });
 }
 
 TOVRA_API int32_t TOVRA_CALL FRMmfd_GetNumItems(TOVRA_FRM frm) {
-    return Guarded<int32_t>(0, [&] { return frm ? FromHandle(frm)->GetNumItems() : 0; });
+    return Forward<tovra::IFrameBase>(frm, int32_t{0},
+                                      [](auto* frame) { return frame->GetNumItems(); });
 }
 
 TOVRA_API TOVRA_ITEM TOVRA_CALL FRMmfd_GetItem(TOVRA_FRM frm, int32_t index) {
-    return Guarded<TOVRA_ITEM>(
-        nullptr, [&] { return frm ? ToHandle(FromHandle(frm)->GetItem(index)) : nullptr; });
+    return Forward<tovra::IFrameBase>(frm, TOVRA_ITEM{}, [index](auto* frame) {
+        return ToHandle<TOVRA_ITEM>(frame->GetItem(index));
+    });
 }
 
 TOVRA_API const char* TOVRA_CALL ITEM_GetName(TOVRA_ITEM item) {
-    return Guarded(EmptyString,
-                   [&] { return item ? FromHandle(item)->GetName().c_str() : EmptyString; });
+    return Forward<tovra::IFrameItemBase>(
+        item, EmptyString, [](auto* frameItem) { return frameItem->GetName().c_str(); });
 }
 
 TOVRA_API int32_t TOVRA_CALL ITEM_GetType(TOVRA_ITEM item) {
-    return Guarded<int32_t>(
-        0, [&] { return item ? tovra::FrameValueType(FromHandle(item)->GetValue()) : 0; });
+    return Forward<tovra::IFrameItemBase>(item, int32_t{0}, [](auto* frameItem) {
+        return tovra::FrameValueType(frameItem->GetValue());
+    });
 }
 
 }  // extern "C"

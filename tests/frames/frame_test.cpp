@@ -46,6 +46,16 @@ class FrameFilesTest : public ::testing::Test {
         return Collection(FRC_Create(Write("frames.xml", content).c_str()));
     }
 
+    // A collection of one frame per case, each made by frameOf from the case.
+    template <typename Case, typename FrameOf>
+    Collection LoadFramePerCase(const std::vector<Case>& cases, FrameOf frameOf) {
+        std::string xml = "<FRAME_COLLECTION>";
+        for (const auto& c : cases) {
+            xml += frameOf(c);
+        }
+        return Load(xml + "</FRAME_COLLECTION>");
+    }
+
     fs::path dir_;
 };
 
@@ -138,12 +148,9 @@ TEST_F(FrameFilesTest, TypeNamesMatchExactly) {
         {R"(type="byte ")", 0, 0}, {R"(type="")", 0, 0},       {"", 0, 0},
         {R"(TYPE="byte")", 0, 0},
     };
-    std::string xml = "<FRAME_COLLECTION>";
-    for (const auto& c : cases) {
-        xml += std::string("<FRAME><ITEM name=\"x\" ") + c.typeAttribute + "/></FRAME>";
-    }
-    xml += "</FRAME_COLLECTION>";
-    const auto frc = Load(xml);
+    const auto frc = LoadFramePerCase(cases, [](const Case& c) {
+        return std::string("<FRAME><ITEM name=\"x\" ") + c.typeAttribute + "/></FRAME>";
+    });
     ASSERT_NE(frc, nullptr);
     ASSERT_EQ(FRC_Size(frc.get()), static_cast<int32_t>(cases.size()));
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -180,12 +187,9 @@ TEST_F(FrameFilesTest, IdIsAWholeDecimalIntegerOrZero) {
         {R"(id="")", 0},
         {"", 0},
     };
-    std::string xml = "<FRAME_COLLECTION>";
-    for (const auto& c : cases) {
-        xml += std::string("<FRAME name=\"f\" ") + c.idAttribute + "/>";
-    }
-    xml += "</FRAME_COLLECTION>";
-    const auto frc = Load(xml);
+    const auto frc = LoadFramePerCase(cases, [](const Case& c) {
+        return std::string("<FRAME name=\"f\" ") + c.idAttribute + "/>";
+    });
     ASSERT_NE(frc, nullptr);
     ASSERT_EQ(FRC_Size(frc.get()), static_cast<int32_t>(cases.size()));
     for (std::size_t i = 0; i < cases.size(); ++i) {
