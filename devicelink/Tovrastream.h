@@ -1,0 +1,136 @@
+// Streams: the multiplexer of one opened device and the per-channel frame streams with their
+// queues of received payloads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "Framecodec.h"
+
+namespace tovra {
+
+// Receives every payload that arrives for the stream it is registered on. Called on the
+// device's reader thread, outside every lock of the library.
+class IStreamEventSink {
+  public:
+    virtual void OnData(const std::uint8_t* payload, std::int32_t n) = 0;
+
+  protected:
+    ~IStreamEventSink() = default;
+};
+
+// Every byte stream of the library: frame streams, the multiplexer and the device's raw side.
+class IStreamBase {
+  public:
+    virtual std::int32_t Read(void* buffer, std::int32_t n) = 0;
+    virtual std::int32_t Write(const void* bytes, std::int32_t n) = 0;
+    virtual bool Flush() = 0;
+    virtual void Attach(IStreamBase* lower) = 0;
+    virtual void Detach() = 0;
+    virtual void SetEventSink(IStreamEventSink* sink) = 0;
+    virtual void ClearEventSink() = 0;
+    virtual ~IStreamBase() = default;
+};
+
+// One received payload, read from its front.
+struct BufferedFrame {
+    std::vector<std::uint8_t> data;
+    std::uint32_t readPosition = 0;
+};
+
+class TovraStream;
+
+// One channel: writes its channel's frames through the multiplexer and keeps the newest 100
+// payloads received on it until they are read.
+class TovraFrameStream : public IStreamBase {
+  public:
+    static constexpr std::size_t MaxQueuedFrames = 100;
+
+    TovraFrameStream(TovraStream* lower, std::uint8_t channel) : lower_(lower), channel_(channel) {}
+
+    // Reads up to n bytes from the front of the queue, across frame boundaries; never waits.
+    // Caller's thread; takes the queue lock once per frame piece.
+    std::int32_t Read(void* buffer, std::int32_t n) override;
+    // One frame (header with the next sequence number, then the payload) on this channel.
+    // Returns the payload bytes accepted, 0 when the header was not accepted whole or n does
+    // not fit the 16-bit length field. Caller's thread.
+    std::int32_t Write(const void* bytes, std::int32_t n) override;
+    bool Flush() override;
+    // The lower stream becomes s when s is a multiplexer, and none otherwise.
+    void Attach(IStreamBase* s) override;
+    void Detach() override { lower_ = nullptr; }
+    void SetEventSink(IStreamEventSink* sink) override { sink_.store(sink); }
+    void ClearEventSink() override { sink_.store(nullptr); }
+
+    // Appends a copy of a received payload, dropping the oldest frame when 100 are queued.
+    // Reader thread; takes the queue lock.
+    void Append(const std::uint8_t* payload, std::size_t n);
+
+    IStreamEventSink* eventSink() const { return sink_.load(); }
+    std::uint8_t channel() const { return channel_; }
+
+  private:
+    // Copies at most limit bytes of the front frame; 0 when the queue is empty.
+    std::int32_t TakePiece(std::uint8_t* out, std::int32_t limit);
+
+    TovraStream* lower_;    // caller's thread only
+    std::uint8_t channel_;  // fixed at construction
+    std::atomic<IStreamEventSink*> sink_{nullptr};
+    std::mutex lock_;                  // guards queue_ only; never held with another lock
+    std::deque<BufferedFrame> queue_;  // guarded by lock_
+};
+
+// The multiplexer: runs received bytes through the frame decoder and hands each complete frame
+// to the stream registered for its channel; writes go to the lower stream (the device).
+class TovraStream : public IStreamBase, public IStreamEventSink, private IFrameDispatch {
+  public:
+    TovraStream() : decoder_(*this) {}
+    ~TovraStream() override;
+
+    TovraStream(const TovraStream&) = delete;
+    TovraStream& operator=(const TovraStream&) = delete;
+
+    // Runs n received bytes through the decoder and dispatches every complete frame. Reader
+    // thread only (one feeder at a time); takes the table lock briefly per frame.
+    void Feed(const std::uint8_t* bytes, std::size_t n);
+
+    // Makes the stream of channel c and registers it. A stream already registered there is
+    // replaced: it receives nothing more but stays valid until the multiplexer is destroyed.
+    // Safe while the reader thread dispatches.
+    std::shared_ptr<TovraFrameStream> CreateChannel(std::uint8_t c);
+
+    // Destroys the stream registered for channel c, if any. Safe while the reader thread
+    // dispatches; a frame being appended at that moment finishes first.
+    void CloseChannel(std::uint8_t c);
+
+    // The stream registered for channel c, or null.
+    TovraFrameStream* Channel(std::uint8_t c);
+
+    // Polls the lower stream for bytes and feeds them; returns the count read.
+    std::int32_t Read(void* buffer, std::int32_t n) override;
+    std::int32_t Write(const void* bytes, std::int32_t n) override;
+    bool Flush() override;
+    void Attach(IStreamBase* lower) override { lower_ = lower; }
+    void Detach() override { lower_ = nullptr; }
+    void SetEventSink(IStreamEventSink*) override {}
+    void ClearEventSink() override {}
+
+    void OnData(const std::uint8_t* payload, std::int32_t n) override;
+
+  private:
+    void DispatchFrame(std::uint8_t channel, const std::uint8_t* payload, std::size_t n) override;
+
+    FrameDecoder decoder_;          // reader thread only
+    IStreamBase* lower_ = nullptr;  // set before the reader runs
+    std::mutex tableLock_;          // guards table_ and retired_; never held with a queue lock
+    // Indexed by channel number; empty entries allowed. Shared ownership lets a dispatch in
+    // progress finish its append after the caller closed the channel.
+    std::vector<std::shared_ptr<TovraFrameStream>> table_;
+    std::vector<std::shared_ptr<TovraFrameStream>> retired_;  // replaced, kept until destruction
+};
+
+}  // namespace tovra

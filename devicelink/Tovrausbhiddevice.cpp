@@ -1,0 +1,208 @@
+#include "Tovrausbhiddevice.h"
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <chrono>
+
+#include "Parameterexchange.h"
+
+namespace tovra {
+
+namespace {
+
+constexpr std::int32_t ReaderChunk = 256;
+constexpr std::int32_t LastStreamNumber = 254;
+
+bool ValidStreamNumber(std::int32_t number) { return number >= 0 && number <= LastStreamNumber; }
+
+// One step above normal scheduling priority, best effort: without the right to raise it the
+// thread keeps the normal one.
+void RaiseThreadPriority() {
+    const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
+    const int current = ::getpriority(PRIO_PROCESS, tid);
+    (void)::setpriority(PRIO_PROCESS, tid, current - 1);
+}
+
+}  // namespace
+
+// ---- TovraUsbHidDeviceEnum --------------------------------------------------------------------
+
+const char* TovraUsbHidDeviceEnum::GetDeviceName(std::int32_t index) {
+    if (index < 0 || index >= GetNumDevices()) {
+        return "";
+    }
+    return devices_[static_cast<std::size_t>(index)].path.c_str();
+}
+
+// ---- TovraUsbHidThread ------------------------------------------------------------------------
+
+TovraUsbHidThread::TovraUsbHidThread(TovraUsbHidDevice& device)
+    : device_(device), thread_([this] { Body(); }) {}
+
+TovraUsbHidThread::~TovraUsbHidThread() { Stop(); }
+
+void TovraUsbHidThread::Pause() {
+    std::lock_guard<std::mutex> guard(lock_);
+    ++pauseCount_;
+}
+
+void TovraUsbHidThread::Resume() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (pauseCount_ > 0) {
+            --pauseCount_;
+        }
+    }
+    wake_.notify_all();
+}
+
+bool TovraUsbHidThread::IsPaused() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return pauseCount_ > 0;
+}
+
+void TovraUsbHidThread::Stop() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        stopRequested_ = true;
+        pauseCount_ = 0;
+    }
+    wake_.notify_all();
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void TovraUsbHidThread::Body() {
+    RaiseThreadPriority();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> guard(lock_);
+            wake_.wait(guard, [this] { return pauseCount_ == 0; });
+        }
+        if (!device_.ReadCycle()) {
+            // Nothing to read from a device that is not open: wait a read's time (or for the
+            // stop) instead of spinning.
+            std::unique_lock<std::mutex> guard(lock_);
+            wake_.wait_for(guard, std::chrono::milliseconds(Usb::ReadWaitMs),
+                           [this] { return stopRequested_; });
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        if (stopRequested_) {
+            return;
+        }
+    }
+}
+
+// ---- TovraUsbHidDevice ------------------------------------------------------------------------
+
+TovraUsbHidDevice::TovraUsbHidDevice() : reader_(std::make_unique<TovraUsbHidThread>(*this)) {}
+
+TovraUsbHidDevice::~TovraUsbHidDevice() {
+    reader_->Stop();
+    if (multiplexer_) {
+        if (control_) {
+            multiplexer_->CloseChannel(ControlChannel);
+        }
+        if (parameter_) {
+            multiplexer_->CloseChannel(ParameterChannel);
+        }
+    }
+    control_.reset();
+    parameter_.reset();
+    multiplexer_.reset();
+    reader_.reset();
+}
+
+bool TovraUsbHidDevice::Open(const std::string& path, const std::string& login) {
+    if (opened_.load(std::memory_order_acquire) || transport_.IsOpen()) {
+        return false;
+    }
+    path_ = path;
+    if (!transport_.Open(path)) {
+        return false;
+    }
+    multiplexer_ = std::make_unique<TovraStream>();
+    multiplexer_->Attach(this);
+    control_ = multiplexer_->CreateChannel(ControlChannel);
+    parameter_ = multiplexer_->CreateChannel(ParameterChannel);
+    opened_.store(true, std::memory_order_release);
+    SendLogin(*control_, login);
+    return true;
+}
+
+bool TovraUsbHidDevice::ReadCycle() {
+    if (!opened_.load(std::memory_order_acquire)) {
+        return false;
+    }
+    std::uint8_t bytes[ReaderChunk];
+    const std::int32_t count = transport_.Read(bytes, ReaderChunk);
+    if (count > 0) {
+        multiplexer_->Feed(bytes, static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+IStreamBase* TovraUsbHidDevice::OpenStream(std::int32_t number, std::int32_t /*reserved*/) {
+    if (!opened_.load(std::memory_order_acquire) || !ValidStreamNumber(number)) {
+        return nullptr;
+    }
+    auto stream = multiplexer_->CreateChannel(static_cast<std::uint8_t>(number + 1));
+    if (!stream) {
+        return nullptr;
+    }
+    SendStreamCommand(*control_, "data", number);
+    // The multiplexer keeps the stream: the handle stays valid until CloseStream or the
+    // device's destruction.
+    return stream.get();
+}
+
+bool TovraUsbHidDevice::CloseStream(std::int32_t number) {
+    if (!opened_.load(std::memory_order_acquire) || !ValidStreamNumber(number)) {
+        return false;
+    }
+    multiplexer_->CloseChannel(static_cast<std::uint8_t>(number + 1));
+    return SendStreamCommand(*control_, "clear", number);
+}
+
+bool TovraUsbHidDevice::SetParameter(std::uint8_t id, const void* data, std::int32_t size,
+                                     std::uint32_t timeoutMs) {
+    if (!opened_.load(std::memory_order_acquire)) {
+        return false;
+    }
+    return tovra::SetParameter(*parameter_, id, data, size, timeoutMs);
+}
+
+bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
+                                     std::uint32_t timeoutMs) {
+    if (!opened_.load(std::memory_order_acquire)) {
+        return false;
+    }
+    return tovra::GetParameter(*parameter_, id, buffer, size, timeoutMs);
+}
+
+std::int32_t TovraUsbHidDevice::SendString(const char* text, std::int32_t length) {
+    if (!opened_.load(std::memory_order_acquire) || length < 0 ||
+        (length > 0 && text == nullptr)) {
+        return 0;
+    }
+    const std::int32_t accepted = control_->Write(text, length);
+    transport_.Flush();
+    return accepted;
+}
+
+std::int32_t TovraUsbHidDevice::ReceiveString(char* buffer, std::int32_t size) {
+    if (buffer == nullptr || size < 1) {
+        return 0;
+    }
+    std::int32_t count = 0;
+    if (opened_.load(std::memory_order_acquire)) {
+        count = control_->Read(buffer, size - 1);
+    }
+    buffer[count] = '\0';
+    return count;
+}
+
+}  // namespace tovra

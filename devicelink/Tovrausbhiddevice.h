@@ -1,0 +1,146 @@
+// The device object behind a device handle, its reader thread, and the enumerator of attached
+// detectors.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Tovrastream.h"
+#include "Usbhid.h"
+
+namespace tovra {
+
+inline constexpr std::uint16_t DetectorVendorId = 0x2F1A;
+
+class IDeviceEnum {
+public:
+    virtual ~IDeviceEnum() = default;
+    virtual std::int32_t GetNumDevices() = 0;
+    virtual const char* GetDeviceName(std::int32_t index) = 0;
+};
+
+class IDeviceBase {
+public:
+    virtual const std::string& GetName() = 0;
+    virtual bool Open(const std::string& path, const std::string& login) = 0;
+    virtual IStreamBase* OpenStream(std::int32_t number, std::int32_t reserved) = 0;
+    virtual bool CloseStream(std::int32_t number) = 0;
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
+    virtual bool IsPaused() = 0;
+    virtual bool SetParameter(std::uint8_t id, const void* data, std::int32_t size,
+                              std::uint32_t timeoutMs) = 0;
+    virtual bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
+                              std::uint32_t timeoutMs) = 0;
+    virtual ~IDeviceBase() = default;
+};
+
+// Lists the attached detectors once, at construction.
+class TovraUsbHidDeviceEnum : public IDeviceEnum {
+public:
+    TovraUsbHidDeviceEnum() : devices_(UsbHidEnum::Search(DetectorVendorId)) {}
+
+    std::int32_t GetNumDevices() override { return static_cast<std::int32_t>(devices_.size()); }
+    // The path of entry index; "" for an index out of range.
+    const char* GetDeviceName(std::int32_t index) override;
+
+private:
+    std::vector<HidDeviceDescr> devices_;
+};
+
+class TovraUsbHidDevice;
+
+// The receive loop of one device: reads bytes off the transport and feeds the multiplexer.
+// Created paused (pause count 1); runs its cycles only while the count is 0; looks at a stop
+// request after each cycle.
+class TovraUsbHidThread {
+public:
+    explicit TovraUsbHidThread(TovraUsbHidDevice& device);
+    ~TovraUsbHidThread();  // stops and waits (Stop)
+
+    TovraUsbHidThread(const TovraUsbHidThread&) = delete;
+    TovraUsbHidThread& operator=(const TovraUsbHidThread&) = delete;
+
+    void Pause();
+    void Resume();
+    bool IsPaused();
+    // Requests the stop, releases the thread from any pause and waits until its body has
+    // ended. Caller's thread; blocks for at most about one cycle (100 ms of read wait plus the
+    // dispatch of the bytes read).
+    void Stop();
+
+private:
+    void Body();
+
+    TovraUsbHidDevice& device_;
+    std::mutex lock_;                // guards pauseCount_ and stopRequested_
+    std::condition_variable wake_;   // signalled when either changes
+    int pauseCount_ = 1;             // guarded by lock_
+    bool stopRequested_ = false;     // guarded by lock_
+    std::thread thread_;
+};
+
+class TovraUsbHidDevice : public IDeviceBase, public IStreamBase {
+public:
+    TovraUsbHidDevice();
+    ~TovraUsbHidDevice() override;
+
+    TovraUsbHidDevice(const TovraUsbHidDevice&) = delete;
+    TovraUsbHidDevice& operator=(const TovraUsbHidDevice&) = delete;
+
+    // IDeviceBase. All on the caller's thread.
+    const std::string& GetName() override { return path_; }
+    // Opens the transport, makes the multiplexer with the control and parameter channels, and
+    // sends the login when it is not empty. A second Open is refused.
+    bool Open(const std::string& path, const std::string& login) override;
+    // Stream numbers 0..254 on channels 1..255; null for others or a closed device.
+    IStreamBase* OpenStream(std::int32_t number, std::int32_t reserved) override;
+    bool CloseStream(std::int32_t number) override;
+    void Pause() override { reader_->Pause(); }
+    void Resume() override { reader_->Resume(); }
+    bool IsPaused() override { return reader_->IsPaused(); }
+    bool SetParameter(std::uint8_t id, const void* data, std::int32_t size,
+                      std::uint32_t timeoutMs) override;
+    bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
+                      std::uint32_t timeoutMs) override;
+
+    // The control channel: one frame, then the pending report is sent.
+    std::int32_t SendString(const char* text, std::int32_t length);
+    // What has arrived on the control channel, at most size-1 bytes and a NUL.
+    std::int32_t ReceiveString(char* buffer, std::int32_t size);
+
+    // IStreamBase: the raw lower layer under the multiplexer, forwarded to the transport.
+    std::int32_t Read(void* buffer, std::int32_t n) override { return transport_.Read(buffer, n); }
+    std::int32_t Write(const void* bytes, std::int32_t n) override {
+        return transport_.Write(bytes, n);
+    }
+    bool Flush() override { return transport_.Flush(); }
+    void Attach(IStreamBase*) override {}
+    void Detach() override {}
+    void SetEventSink(IStreamEventSink*) override {}
+    void ClearEventSink() override {}
+
+    // One reader cycle: up to 256 bytes off the transport into the multiplexer. Reader thread.
+    // Returns false when the device is not open (nothing to read).
+    bool ReadCycle();
+
+private:
+    std::string path_;
+    UsbHid transport_;
+    std::unique_ptr<TovraUsbHidThread> reader_;
+    std::unique_ptr<TovraStream> multiplexer_;
+    // Kept by the device as well as the multiplexer, so that closing channel 0 or 127 through
+    // CloseStream cannot leave the device with a destroyed stream.
+    std::shared_ptr<TovraFrameStream> control_;
+    std::shared_ptr<TovraFrameStream> parameter_;
+    // Set (release) by Open once the multiplexer and channels exist; the reader looks at it.
+    std::atomic<bool> opened_{false};
+};
+
+}  // namespace tovra

@@ -1,0 +1,409 @@
+// The library through its exported functions and its transport, over the in-memory HID
+// platform and the virtual detector.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "MemoryHidPlatform.h"
+#include "ParameterIds.h"
+#include "Records.h"
+#include "VirtualDetector.h"
+#include "Framecodec.h"
+#include "Usbhid.h"
+#include "platform/HidPlatform.h"
+#include "tovra.h"
+
+using holvane::simulator::MemoryHidInterface;
+using holvane::simulator::MemoryHidPlatform;
+using holvane::simulator::VirtualDetector;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::chrono;
+
+namespace {
+
+constexpr const char* DetectorPath = "mem:hidraw0";
+
+// Installs an in-memory platform with one detector interface for the duration of a test.
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override { tovra::SetHidPlatform(&platform); }
+    void TearDown() override { tovra::SetHidPlatform(nullptr); }
+
+    void AddDetector(const std::string& path = DetectorPath, VirtualDetector* d = nullptr,
+                     std::uint16_t vendor = 0x2F1A, std::uint32_t reportLength = 65,
+                     std::uint32_t maxQueue = 64) {
+        MemoryHidInterface i;
+        i.path = path;
+        i.vendorId = vendor;
+        i.reportLength = reportLength;
+        i.maxInputQueue = maxQueue;
+        platform.AddInterface(i, d != nullptr ? d : &detector);
+    }
+
+    // Created, opened and resumed; deleted by the caller.
+    TOVRA_DEV OpenDevice(const char* path = DetectorPath, const char* login = "") {
+        TOVRA_DEV dev = DEV_Create();
+        EXPECT_EQ(DEV_Open(dev, path, login), 1);
+        DEV_Resume(dev);
+        return dev;
+    }
+
+    VirtualDetector detector;
+    MemoryHidPlatform platform;
+};
+
+Bytes Frame(std::uint8_t channel, const Bytes& payload) {
+    return tovra::EncodeFrame(0, channel, payload.data(), static_cast<std::uint16_t>(payload.size()));
+}
+
+// An input report of the given length carrying bytes behind the report-ID byte.
+Bytes Report(const Bytes& bytes, std::size_t length = 65) {
+    Bytes r(length, 0);
+    std::copy(bytes.begin(), bytes.end(), r.begin() + 1);
+    return r;
+}
+
+}  // namespace
+
+// ---- transport ----------------------------------------------------------------------------------
+
+TEST_F(LibraryTest, TransportPacksBytesIntoReports) {
+    MemoryHidInterface raw;
+    raw.path = "mem:raw";
+    platform.AddInterface(raw);
+    struct Case {
+        const char* name;
+        std::size_t written;
+        std::size_t reportsBeforeFlush;
+    };
+    const Case cases[] = {{"64 bytes fill one report", 64, 1}, {"8 bytes wait", 8, 0},
+                          {"130 bytes fill two", 130, 2}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryHidPlatform fresh;
+        fresh.AddInterface(raw);
+        tovra::SetHidPlatform(&fresh);
+        tovra::UsbHid transport;
+        ASSERT_TRUE(transport.Open(raw.path));
+        Bytes data(c.written);
+        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i + 1);
+        EXPECT_EQ(transport.Write(data.data(), static_cast<std::int32_t>(data.size())),
+                  static_cast<std::int32_t>(c.written));
+        EXPECT_EQ(fresh.OutputReports(raw.path).size(), c.reportsBeforeFlush);
+        EXPECT_TRUE(transport.Flush());
+        const auto reports = fresh.OutputReports(raw.path);
+        ASSERT_EQ(reports.size(), c.reportsBeforeFlush + 1);
+        Bytes stream;
+        for (const auto& r : reports) {
+            ASSERT_EQ(r.size(), 65u);
+            EXPECT_EQ(r[0], 0);
+            stream.insert(stream.end(), r.begin() + 1, r.end());
+        }
+        Bytes expected = data;
+        expected.resize(64 * reports.size(), 0);
+        EXPECT_THAT(stream, ElementsAreArray(expected));
+        tovra::SetHidPlatform(&platform);
+    }
+}
+
+TEST_F(LibraryTest, TransportServesBufferedReportsWithoutTouchingTheDevice) {
+    MemoryHidInterface raw;
+    raw.path = "mem:raw";
+    raw.maxInputQueue = 512;
+    platform.AddInterface(raw);
+    tovra::UsbHid transport;
+    ASSERT_TRUE(transport.Open(raw.path));
+    EXPECT_EQ(transport.InputReportCount(), 511u);
+    EXPECT_EQ(transport.ReportLength(), 65u);
+    for (std::uint8_t k = 1; k <= 3; ++k) {
+        ASSERT_TRUE(platform.InjectInputReport(raw.path, Report(Bytes(64, k))));
+    }
+    Bytes got(256);
+    for (std::uint8_t k = 1; k <= 3; ++k) {
+        EXPECT_EQ(transport.Read(got.data(), 256), 64);
+        EXPECT_EQ(got[0], k);
+        EXPECT_EQ(got[63], k);
+        EXPECT_EQ(platform.ReadCalls(raw.path), 1);
+    }
+    // A read asks for at most the rest of one report.
+    ASSERT_TRUE(platform.InjectInputReport(raw.path, Report(Bytes(64, 9))));
+    EXPECT_EQ(transport.Read(got.data(), 10), 10);
+    EXPECT_EQ(transport.Read(got.data(), 100), 54);
+}
+
+TEST_F(LibraryTest, TransportRefusesUnusableInterfaces) {
+    struct Case {
+        const char* name;
+        std::uint32_t reportLength;
+        std::uint32_t maxQueue;
+    };
+    const Case cases[] = {{"report length 0", 0, 64}, {"no queue size accepted", 65, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MemoryHidInterface raw;
+        raw.path = std::string("mem:") + c.name;
+        raw.reportLength = c.reportLength;
+        raw.maxInputQueue = c.maxQueue;
+        platform.AddInterface(raw);
+        tovra::UsbHid transport;
+        EXPECT_FALSE(transport.Open(raw.path));
+        EXPECT_FALSE(transport.Flush());
+        Bytes got(64);
+        EXPECT_EQ(transport.Read(got.data(), 64), 0);
+    }
+    tovra::UsbHid never;
+    EXPECT_FALSE(never.Flush());
+}
+
+// ---- enumeration ----------------------------------------------------------------------------
+
+TEST_F(LibraryTest, EnumeratorListsDetectorsLastListedFirst) {
+    VirtualDetector second;
+    AddDetector("mem:a");
+    AddDetector("mem:other", &second, 0x1234);
+    AddDetector("mem:b", &second);
+    AddDetector("mem:locked", &second);
+    platform.SetOpenFails("mem:locked", true);
+    MemoryHidInterface anyProduct;
+    anyProduct.path = "mem:c";
+    anyProduct.productId = 0xBEEF;
+    platform.AddInterface(anyProduct, &second);
+
+    TOVRA_DVE dve = DVE_Create();
+    ASSERT_NE(dve, nullptr);
+    ASSERT_EQ(DVE_GetNumDevices(dve), 3);
+    EXPECT_STREQ(DVE_GetDeviceName(dve, 0), "mem:c");
+    EXPECT_STREQ(DVE_GetDeviceName(dve, 1), "mem:b");
+    EXPECT_STREQ(DVE_GetDeviceName(dve, 2), "mem:a");
+    EXPECT_STREQ(DVE_GetDeviceName(dve, 3), "");
+    EXPECT_STREQ(DVE_GetDeviceName(dve, -1), "");
+    EXPECT_EQ(DVE_Delete(dve), 1);
+}
+
+TEST_F(LibraryTest, NullHandlesAndNoDetector) {
+    TOVRA_DVE dve = DVE_Create();
+    EXPECT_EQ(DVE_GetNumDevices(dve), 0);
+    EXPECT_EQ(DVE_Delete(dve), 1);
+    EXPECT_EQ(DVE_Delete(nullptr), 1);
+    EXPECT_EQ(DEV_Delete(nullptr), 1);
+    FRC_Delete(nullptr);
+}
+
+TEST_F(LibraryTest, DevicePathIsCopiedAndOutlivesTheEnumerator) {
+    AddDetector();
+    TOVRA_DVE dve = DVE_Create();
+    std::string path = DVE_GetDeviceName(dve, 0);
+    TOVRA_DEV dev = DEV_Create();
+    ASSERT_EQ(DEV_Open(dev, path.c_str(), nullptr), 1);
+    path.assign(path.size(), 'x');
+    DVE_Delete(dve);
+    DEV_Resume(dev);
+    holvane::UniversalSettingsRecord u{};
+    EXPECT_EQ(DEV_GetParameter(dev, 0, u.data(), 18, 1500), 1);
+    EXPECT_EQ(u, detector.UniversalSettings());
+    DEV_Delete(dev);
+}
+
+// ---- device ---------------------------------------------------------------------------------
+
+TEST_F(LibraryTest, OpenFailsForMissingOrUnopenablePaths) {
+    AddDetector();
+    platform.SetOpenFails(DetectorPath, true);
+    for (const char* path : {"mem:missing", DetectorPath, "", static_cast<const char*>(nullptr)}) {
+        TOVRA_DEV dev = DEV_Create();
+        EXPECT_EQ(DEV_Open(dev, path, ""), 0);
+        EXPECT_EQ(DEV_SetParameter(dev, 55, nullptr, 0, 10), 0);
+        EXPECT_EQ(DEV_OpenStream(dev, 1, 0), nullptr);
+        EXPECT_EQ(DEV_Delete(dev), 1);
+    }
+    EXPECT_EQ(platform.OpenCount(DetectorPath), 0);
+}
+
+TEST_F(LibraryTest, CreateThenDeleteTouchesNothing) {
+    AddDetector();
+    const auto start = steady_clock::now();
+    TOVRA_DEV dev = DEV_Create();
+    EXPECT_EQ(DEV_Resume(dev), 1);  // resumed although never opened: must not spin or crash
+    std::this_thread::sleep_for(milliseconds(20));
+    EXPECT_EQ(DEV_Delete(dev), 1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(400));
+    EXPECT_EQ(platform.OpenCount(DetectorPath), 0);
+    EXPECT_TRUE(detector.Requests().empty());
+}
+
+TEST_F(LibraryTest, LoginFramesOnlyForANonEmptyLogin) {
+    AddDetector();
+    for (const char* login : {"", static_cast<const char*>(nullptr)}) {
+        TOVRA_DEV dev = OpenDevice(DetectorPath, login);
+        DEV_Delete(dev);
+    }
+    EXPECT_TRUE(detector.ControlCommands().empty());
+    EXPECT_TRUE(platform.OutputReports(DetectorPath).empty());
+    TOVRA_DEV dev = OpenDevice(DetectorPath, "owner");
+    DEV_Delete(dev);
+    EXPECT_THAT(detector.ControlCommands(), ElementsAre("login\r", "owner\r"));
+}
+
+TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    std::uint8_t prefs[16];
+    EXPECT_EQ(DEV_Pause(dev), 1);
+    EXPECT_EQ(DEV_Pause(dev), 1);
+    EXPECT_EQ(DEV_Resume(dev), 1);
+    EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 50), 0);  // still paused: time-out
+    EXPECT_EQ(DEV_Resume(dev), 1);
+    // The reply to the request made while paused waited in the driver's queue and is read by the
+    // next request, as the start of its answer.
+    EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 1500), 1);
+    EXPECT_EQ(DEV_Resume(dev), 1);  // an extra resume changes nothing
+    EXPECT_EQ(DEV_Pause(dev), 1);
+    EXPECT_EQ(DEV_Pause(dev), 1);
+    const auto start = steady_clock::now();
+    EXPECT_EQ(DEV_Delete(dev), 1);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(400));
+}
+
+TEST_F(LibraryTest, ParameterCallOnAnOpenedButNeverResumedDeviceTimesOut) {
+    AddDetector();
+    TOVRA_DEV dev = DEV_Create();
+    ASSERT_EQ(DEV_Open(dev, DetectorPath, ""), 1);
+    const auto start = steady_clock::now();
+    std::uint8_t v[18] = {};
+    EXPECT_EQ(DEV_SetParameter(dev, 0, v, 18, 60), 0);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(60));
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, EveryRecordReadsAndWritesOverTheExports) {
+    AddDetector();
+    struct Case {
+        std::int32_t id;
+        std::int32_t size;
+        bool readable;
+    };
+    std::vector<Case> cases = {{0, 18, true}, {1, 16, true}};
+    for (int slot = 0; slot < 9; ++slot) cases.push_back({holvane::ModeId(slot), 292, true});
+    for (int slot = 4; slot < 9; ++slot) cases.push_back({holvane::ModeSettingsId(slot), 26, false});
+    for (int slot = 14; slot <= 25; ++slot) cases.push_back({holvane::PatternId(slot), 266, true});
+    TOVRA_DEV dev = OpenDevice();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        Bytes value(static_cast<std::size_t>(c.size));
+        for (std::size_t i = 0; i < value.size(); ++i) {
+            value[i] = static_cast<std::uint8_t>(c.id * 7 + i);
+        }
+        const bool writable = c.id >= 6;  // the factory modes are never written
+        if (c.id <= 1 || writable) {
+            EXPECT_EQ(DEV_SetParameter(dev, c.id, value.data(), c.size, 1500), 1);
+        }
+        if (c.readable) {
+            Bytes back(value.size(), 0);
+            EXPECT_EQ(DEV_GetParameter(dev, c.id, back.data(), c.size, 1500), 1);
+            if (c.id <= 1 || writable) EXPECT_EQ(back, value);
+        }
+    }
+    EXPECT_EQ(DEV_SetParameter(dev, 55, nullptr, 0, 1500), 1);
+    EXPECT_EQ(detector.FinishUploadCount(), 1);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, ControlChannelStrings) {
+    MemoryHidInterface raw;
+    raw.path = "mem:raw";
+    platform.AddInterface(raw);
+    TOVRA_DEV dev = OpenDevice("mem:raw");
+    EXPECT_EQ(DEV_SendString(dev, "ping\r", 5), 5);
+    const auto reports = platform.OutputReports("mem:raw");
+    ASSERT_EQ(reports.size(), 1u);
+    Bytes wire(reports[0].begin() + 1, reports[0].begin() + 1 + 11);
+    wire[1] = 0;  // the sequence number
+    EXPECT_THAT(wire, ElementsAreArray(Frame(0, {'p', 'i', 'n', 'g', '\r'})));
+    // Two control frames arrive, the first empty.
+    Bytes in = Frame(0, {});
+    const Bytes hello = Frame(0, {'h', 'e', 'l', 'l', 'o'});
+    in.insert(in.end(), hello.begin(), hello.end());
+    ASSERT_TRUE(platform.InjectInputReport("mem:raw", Report(in)));
+    std::this_thread::sleep_for(milliseconds(150));
+    char buffer[8];
+    std::memset(buffer, 'z', sizeof buffer);
+    EXPECT_EQ(DEV_ReceiveString(dev, buffer, 1), 0);  // takes only the empty frame
+    EXPECT_EQ(buffer[0], '\0');
+    EXPECT_EQ(buffer[1], 'z');
+    EXPECT_EQ(DEV_ReceiveString(dev, buffer, 4), 3);
+    EXPECT_STREQ(buffer, "hel");
+    EXPECT_EQ(DEV_ReceiveString(dev, buffer, 8), 2);
+    EXPECT_STREQ(buffer, "lo");
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, DataStreams) {
+    MemoryHidInterface raw;
+    raw.path = "mem:raw";
+    platform.AddInterface(raw);
+    TOVRA_DEV dev = OpenDevice("mem:raw");
+    TOVRA_STRM strm = DEV_OpenStream(dev, 5, 12345);
+    ASSERT_NE(strm, nullptr);
+    EXPECT_EQ(DEV_OpenStream(dev, -1, 0), nullptr);
+    EXPECT_EQ(DEV_OpenStream(dev, 255, 0), nullptr);
+    EXPECT_EQ(DEV_CloseStream(dev, 255), 0);
+    auto reports = platform.OutputReports("mem:raw");
+    ASSERT_EQ(reports.size(), 1u);
+    const Bytes data5 = {'d', 'a', 't', 'a', ' ', '5', '\r'};
+    EXPECT_EQ(reports[0][4], 0);  // control channel
+    EXPECT_THAT(Bytes(reports[0].begin() + 7, reports[0].begin() + 14), ElementsAreArray(data5));
+
+    EXPECT_EQ(STRM_Write(strm, "abc", 3), 3);
+    EXPECT_EQ(STRM_Flush(strm), 1);
+    reports = platform.OutputReports("mem:raw");
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[1][4], 6);  // channel 6 for stream 5
+
+    char buffer[8] = {};
+    EXPECT_EQ(STRM_Read(strm, buffer, 8), 0);
+    ASSERT_TRUE(platform.InjectInputReport("mem:raw", Report(Frame(6, {'x', 'y'}))));
+    const auto deadline = steady_clock::now() + milliseconds(500);
+    std::int32_t got = 0;
+    while (got == 0 && steady_clock::now() < deadline) {
+        got = STRM_Read(strm, buffer, 8);
+        std::this_thread::sleep_for(milliseconds(2));
+    }
+    EXPECT_EQ(got, 2);
+    EXPECT_STREQ(buffer, "xy");
+
+    EXPECT_EQ(DEV_CloseStream(dev, 5), 1);
+    reports = platform.OutputReports("mem:raw");
+    const Bytes clear5 = {'c', 'l', 'e', 'a', 'r', ' ', '5', '\r'};
+    EXPECT_THAT(Bytes(reports.back().begin() + 7, reports.back().begin() + 15),
+                ElementsAreArray(clear5));
+    // A stream left open is destroyed with its device.
+    ASSERT_NE(DEV_OpenStream(dev, 7, 0), nullptr);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, GarbageFromTheDeviceNeverCrashesOrHangs) {
+    MemoryHidInterface raw;
+    raw.path = "mem:raw";
+    platform.AddInterface(raw);
+    TOVRA_DEV dev = OpenDevice("mem:raw");
+    Bytes junk(65);
+    for (int k = 0; k < 60; ++k) {
+        for (std::size_t i = 1; i < junk.size(); ++i) {
+            junk[i] = static_cast<std::uint8_t>((k * 131 + i * 17) ^ (i % 3 == 0 ? 0x7E : 0x00));
+        }
+        platform.InjectInputReport("mem:raw", junk);
+    }
+    std::uint8_t buffer[292];
+    const auto start = steady_clock::now();
+    DEV_GetParameter(dev, 10, buffer, 292, 100);
+    DEV_SetParameter(dev, 10, buffer, 292, 100);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(700));
+    DEV_Delete(dev);
+}

@@ -1,0 +1,359 @@
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Framecodec.h"
+#include "Parameterexchange.h"
+#include "Tovrastream.h"
+
+using namespace tovra;
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using Bytes = std::vector<std::uint8_t>;
+
+namespace {
+
+Bytes Frame(std::uint8_t channel, const Bytes& payload) {
+    return EncodeFrame(0x11, channel, payload.data(), static_cast<std::uint16_t>(payload.size()));
+}
+
+// The device side of a multiplexer in memory: keeps what is written, and on each flush hands the
+// written bytes to a responder that may feed reply bytes back into the multiplexer.
+class PipeStream : public IStreamBase {
+  public:
+    std::int32_t Read(void*, std::int32_t) override { return 0; }
+    std::int32_t Write(const void* bytes, std::int32_t n) override {
+        if (refuseWrites)
+            return 0;
+        const auto* b = static_cast<const std::uint8_t*>(bytes);
+        pending.insert(pending.end(), b, b + n);
+        return n;
+    }
+    bool Flush() override {
+        ++flushes;
+        sent.insert(sent.end(), pending.begin(), pending.end());
+        Bytes request = pending;
+        pending.clear();
+        if (onFlush)
+            onFlush(request);
+        return true;
+    }
+    void Attach(IStreamBase*) override {}
+    void Detach() override {}
+    void SetEventSink(IStreamEventSink*) override {}
+    void ClearEventSink() override {}
+
+    bool refuseWrites = false;
+    int flushes = 0;
+    Bytes pending;
+    Bytes sent;
+    std::function<void(const Bytes&)> onFlush;
+};
+
+// A multiplexer over a pipe with the parameter and control channels, as a device sets it up.
+struct Link {
+    Link() {
+        mux.Attach(&pipe);
+        control = mux.CreateChannel(ControlChannel).get();
+        parameter = mux.CreateChannel(ParameterChannel).get();
+    }
+    void Deliver(const Bytes& bytes) { mux.Feed(bytes.data(), bytes.size()); }
+    // Answers every flushed request with the given reply frames.
+    void AnswerWith(std::vector<Bytes> frames) {
+        pipe.onFlush = [this, frames](const Bytes&) {
+            for (const auto& f : frames)
+                Deliver(f);
+        };
+    }
+    PipeStream pipe;
+    TovraStream mux;
+    TovraFrameStream* control;
+    TovraFrameStream* parameter;
+};
+
+Bytes ReadAll(IStreamBase& s, std::int32_t n) {
+    Bytes out(static_cast<std::size_t>(n));
+    out.resize(static_cast<std::size_t>(s.Read(out.data(), n)));
+    return out;
+}
+
+}  // namespace
+
+TEST(FrameStreamTest, QueueKeepsTheNewest100Frames) {
+    Link link;
+    for (int i = 1; i <= 101; ++i) {
+        link.Deliver(Frame(ParameterChannel, {static_cast<std::uint8_t>(i)}));
+    }
+    Bytes expected;
+    for (int i = 2; i <= 101; ++i)
+        expected.push_back(static_cast<std::uint8_t>(i));
+    EXPECT_THAT(ReadAll(*link.parameter, 200), ElementsAreArray(expected));
+    EXPECT_EQ(ReadAll(*link.parameter, 10).size(), 0u);
+}
+
+TEST(FrameStreamTest, ReadsCrossFrameBoundaries) {
+    Link link;
+    link.Deliver(Frame(ParameterChannel, {1, 2, 3, 4}));
+    link.Deliver(Frame(ParameterChannel, {5, 6, 7, 8, 9, 10, 11, 12}));
+    EXPECT_THAT(ReadAll(*link.parameter, 10), ElementsAre(1, 2, 3, 4, 5, 6, 7, 8, 9, 10));
+    EXPECT_THAT(ReadAll(*link.parameter, 10), ElementsAre(11, 12));
+}
+
+TEST(FrameStreamTest, ZeroLengthFrameAtTheFrontStopsOneRead) {
+    Link link;
+    link.Deliver(Frame(ParameterChannel, {}));
+    link.Deliver(Frame(ParameterChannel, {7, 8}));
+    EXPECT_EQ(ReadAll(*link.parameter, 10).size(), 0u);
+    EXPECT_THAT(ReadAll(*link.parameter, 10), ElementsAre(7, 8));
+}
+
+TEST(FrameStreamTest, FramesReachOnlyTheirRegisteredChannel) {
+    Link link;
+    link.Deliver(Frame(200, {1}));  // table has 128 entries
+    link.Deliver(Frame(5, {2}));    // entry exists but is empty
+    link.Deliver(Frame(ControlChannel, {'o', 'k'}));
+    EXPECT_THAT(ReadAll(*link.control, 10), ElementsAre('o', 'k'));
+    EXPECT_EQ(ReadAll(*link.parameter, 10).size(), 0u);
+}
+
+TEST(FrameStreamTest, ReplacedChannelReceivesNothingAndSurvivesClose) {
+    Link link;
+    auto first = link.mux.CreateChannel(6);
+    auto second = link.mux.CreateChannel(6);
+    ASSERT_NE(first, second);
+    link.Deliver(Frame(6, {9}));
+    EXPECT_EQ(ReadAll(*first, 10).size(), 0u);
+    EXPECT_THAT(ReadAll(*second, 10), ElementsAre(9));
+    link.mux.CloseChannel(6);
+    EXPECT_EQ(link.mux.Channel(6), nullptr);
+    // The first stream is still owned by the multiplexer, the second only by this test now.
+    EXPECT_EQ(first.use_count(), 2);
+    EXPECT_EQ(second.use_count(), 1);
+    link.Deliver(Frame(6, {9}));
+    EXPECT_EQ(ReadAll(*first, 10).size(), 0u);
+}
+
+TEST(FrameStreamTest, EventSinkSeesEachPayloadBeforeItIsQueued) {
+    struct Sink : IStreamEventSink {
+        void OnData(const std::uint8_t* p, std::int32_t n) override { seen.emplace_back(p, p + n); }
+        std::vector<Bytes> seen;
+    } sink;
+    Link link;
+    link.control->SetEventSink(&sink);
+    link.Deliver(Frame(ControlChannel, {1, 2}));
+    link.control->ClearEventSink();
+    link.Deliver(Frame(ControlChannel, {3}));
+    ASSERT_EQ(sink.seen.size(), 1u);
+    EXPECT_THAT(sink.seen[0], ElementsAre(1, 2));
+    EXPECT_THAT(ReadAll(*link.control, 10), ElementsAre(1, 2, 3));
+}
+
+TEST(FrameStreamTest, WriteBuildsOneFrameAndRefusedHeaderWritesNothing) {
+    Link link;
+    const std::uint8_t sequence = FrameSequence::Current();
+    EXPECT_EQ(link.control->Write("hi", 2), 2);
+    EXPECT_THAT(
+        link.pipe.pending,
+        ElementsAre(0x7E, sequence, FrameChecksum(reinterpret_cast<const std::uint8_t*>("hi"), 2),
+                    0x00, 0x02, 0x00, 'h', 'i'));
+    link.pipe.pending.clear();
+    link.pipe.refuseWrites = true;
+    const std::uint8_t before = FrameSequence::Current();
+    EXPECT_EQ(link.control->Write("hi", 2), 0);
+    EXPECT_TRUE(link.pipe.pending.empty());
+    EXPECT_EQ(FrameSequence::Current(), static_cast<std::uint8_t>(before + 1));  // number used up
+}
+
+TEST(FrameStreamTest, AttachAcceptsOnlyAMultiplexer) {
+    Link link;
+    TovraFrameStream stream(&link.mux, 3);
+    stream.Attach(&link.pipe);
+    EXPECT_EQ(stream.Write("x", 1), 0);
+    stream.Attach(&link.mux);
+    EXPECT_EQ(stream.Write("x", 1), 1);
+}
+
+// ---- parameter exchange ----------------------------------------------------------------------
+
+TEST(ParameterExchangeTest, RequestsOnTheWire) {
+    struct Case {
+        const char* name;
+        std::function<void(Link&)> call;
+        Bytes payload;
+    };
+    std::uint8_t value[3] = {0xA1, 0xA2, 0xA3};
+    std::uint8_t buffer[18] = {};
+    const std::vector<Case> cases = {
+        {"read", [&](Link& l) { GetParameter(*l.parameter, 0, buffer, 18, 5); }, {0x00, 0x00}},
+        {"write",
+         [&](Link& l) { SetParameter(*l.parameter, 1, value, 3, 5); },
+         {0x01, 0x01, 0xA1, 0xA2, 0xA3}},
+        {"end of upload",
+         [&](Link& l) { SetParameter(*l.parameter, 55, nullptr, 0, 5); },
+         {0x37, 0x01}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Link link;
+        const std::uint8_t sequence = FrameSequence::Current();
+        c.call(link);
+        Bytes expected = {0x7E,
+                          sequence,
+                          FrameChecksum(c.payload.data(), c.payload.size()),
+                          0x7F,
+                          static_cast<std::uint8_t>(c.payload.size()),
+                          0x00};
+        expected.insert(expected.end(), c.payload.begin(), c.payload.end());
+        EXPECT_THAT(link.pipe.sent, ElementsAreArray(expected));
+        EXPECT_EQ(link.pipe.flushes, 1);
+    }
+}
+
+TEST(ParameterExchangeTest, ReplyShapes) {
+    const Bytes value = {10, 20, 30, 40};
+    struct Case {
+        const char* name;
+        std::vector<Bytes> reply;
+        bool ok;
+        Bytes buffer;  // what the caller's buffer holds afterwards (filled with 0xEE before)
+        Bytes left;    // what stays queued on the parameter channel
+    };
+    const std::vector<Case> cases = {
+        {"one frame", {Frame(127, {1, 10, 20, 30, 40})}, true, value, {}},
+        {"ack and value split", {Frame(127, {1}), Frame(127, {10, 20, 30, 40})}, true, value, {}},
+        {"split at every byte",
+         {Frame(127, {1}), Frame(127, {10}), Frame(127, {20}), Frame(127, {30}), Frame(127, {40})},
+         true,
+         value,
+         {}},
+        {"refused",
+         {Frame(127, {0, 10, 20, 30, 40})},
+         false,
+         {0xEE, 0xEE, 0xEE, 0xEE},
+         {10, 20, 30, 40}},
+        {"short reply", {Frame(127, {1, 10, 20})}, false, {10, 20, 0xEE, 0xEE}, {}},
+        {"longer reply leaves the rest", {Frame(127, {1, 10, 20, 30, 40, 50})}, true, value, {50}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Link link;
+        link.AnswerWith(c.reply);
+        Bytes buffer(4, 0xEE);
+        EXPECT_EQ(GetParameter(*link.parameter, 36, buffer.data(), 4, 30), c.ok);
+        EXPECT_THAT(buffer, ElementsAreArray(c.buffer));
+        EXPECT_THAT(ReadAll(*link.parameter, 100), ElementsAreArray(c.left));
+    }
+}
+
+TEST(ParameterExchangeTest, AnswersThatEndACallAtOnce) {
+    using namespace std::chrono;
+    struct Case {
+        const char* name;
+        Bytes reply;
+        bool isRead;
+        bool ok;
+    };
+    const std::vector<Case> cases = {
+        {"write accepted", {1}, false, true},
+        {"write refused with 0x00", {0}, false, false},
+        {"write refused with 0x02", {2}, false, false},
+        {"read refused", {0}, true, false},
+        {"size-0 read", {1}, true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Link link;
+        link.AnswerWith({Frame(127, c.reply)});
+        const auto start = steady_clock::now();
+        const std::uint8_t data[2] = {1, 2};
+        const bool ok = c.isRead ? GetParameter(*link.parameter, 55, nullptr, 0, 2000)
+                                 : SetParameter(*link.parameter, 0, data, 2, 2000);
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(500));
+    }
+}
+
+TEST(ParameterExchangeTest, NoAnswerEndsByTheTimeOut) {
+    using namespace std::chrono;
+    Link link;  // nobody answers
+    std::uint8_t buffer[18];
+    const auto start = steady_clock::now();
+    EXPECT_FALSE(GetParameter(*link.parameter, 0, buffer, 18, 40));
+    EXPECT_FALSE(SetParameter(*link.parameter, 0, buffer, 18, 40));
+    const auto elapsed = steady_clock::now() - start;
+    EXPECT_GE(elapsed, milliseconds(80));
+    EXPECT_LT(elapsed, milliseconds(1000));
+}
+
+TEST(ParameterExchangeTest, LateReplyIsReadByTheNextRequest) {
+    Link link;
+    std::uint8_t buffer[2] = {};
+    EXPECT_FALSE(GetParameter(*link.parameter, 1, buffer, 2, 10));
+    // The answer to the first request arrives after its deadline and stays queued.
+    link.Deliver(Frame(127, {1, 0xAA, 0xBB}));
+    link.AnswerWith({Frame(127, {1, 0xCC, 0xDD})});
+    EXPECT_TRUE(GetParameter(*link.parameter, 1, buffer, 2, 10));
+    EXPECT_THAT(buffer, ElementsAre(0xAA, 0xBB));
+}
+
+TEST(ParameterExchangeTest, ValueArrivingFromAnotherThreadCompletesTheRead) {
+    Link link;
+    std::thread feeder;
+    link.pipe.onFlush = [&](const Bytes&) {
+        feeder = std::thread([&] {
+            link.Deliver(Frame(127, {1, 5}));
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            link.Deliver(Frame(127, {6, 7}));
+        });
+    };
+    std::uint8_t buffer[3] = {};
+    EXPECT_TRUE(GetParameter(*link.parameter, 2, buffer, 3, 1000));
+    feeder.join();
+    EXPECT_THAT(buffer, ElementsAre(5, 6, 7));
+}
+
+TEST(ParameterExchangeTest, RefusedHeaderEndsAReadAtOnceButAWriteWaits) {
+    using namespace std::chrono;
+    Link link;
+    link.pipe.refuseWrites = true;
+    std::uint8_t buffer[2] = {};
+    auto start = steady_clock::now();
+    EXPECT_FALSE(GetParameter(*link.parameter, 1, buffer, 2, 1000));
+    EXPECT_LT(steady_clock::now() - start, milliseconds(200));
+    EXPECT_EQ(link.pipe.flushes, 0);
+    start = steady_clock::now();
+    EXPECT_FALSE(SetParameter(*link.parameter, 1, buffer, 2, 30));
+    EXPECT_GE(steady_clock::now() - start, milliseconds(30));
+}
+
+TEST(ControlCommandsTest, LoginAndStreamCommands) {
+    auto payloads = [](const Bytes& wire) {
+        std::vector<std::string> texts;
+        struct Sink : IFrameDispatch {
+            void DispatchFrame(std::uint8_t ch, const std::uint8_t* p, std::size_t n) override {
+                EXPECT_EQ(ch, ControlChannel);
+                out->emplace_back(reinterpret_cast<const char*>(p), n);
+            }
+            std::vector<std::string>* out;
+        } sink;
+        sink.out = &texts;
+        FrameDecoder decoder(sink);
+        decoder.Feed(wire.data(), wire.size());
+        return texts;
+    };
+    Link link;
+    SendLogin(*link.control, "");
+    EXPECT_TRUE(link.pipe.sent.empty());
+    EXPECT_EQ(link.pipe.flushes, 0);
+    SendLogin(*link.control, "owner");
+    EXPECT_TRUE(SendStreamCommand(*link.control, "data", 5));
+    EXPECT_TRUE(SendStreamCommand(*link.control, "clear", -3));
+    EXPECT_THAT(payloads(link.pipe.sent),
+                ElementsAre("login\r", "owner\r", "data 5\r", "clear -3\r"));
+    EXPECT_EQ(link.pipe.flushes, 4);
+}
