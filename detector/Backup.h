@@ -15,10 +15,10 @@ using BackupProgress = std::function<void(const std::string& record)>;
 
 struct BackupOutcome {
     enum class Result {
-        Done,               // payload holds the detector's records
-        ConnectFailed,      // nothing was read
-        RequiredReadFailed, // the current mode, universal settings or preferences
-        PatternReadFailed,  // one of the seven stored patterns
+        Done,                // payload holds the detector's records
+        ConnectFailed,       // nothing was read
+        RequiredReadFailed,  // the current mode, universal settings or preferences
+        PatternReadFailed,   // one of the seven stored patterns
     };
     Result result = Result::Done;
     BackupPayload payload{};  // zero-filled, then each record read; complete only when Done
@@ -35,10 +35,10 @@ BackupOutcome CreateBackup(const BackupProgress& progress = {});
 struct RestoreRow {
     enum class Kind { Mode, UniversalSettings, Preferences, Pattern };
     Kind kind;
-    int slot;                  // mode or pattern slot; unused for the two settings records
-    std::size_t offset;        // where the record lies in the payload
-    std::size_t presentByte;   // for a user mode: its present byte; otherwise 0 (always written)
-    const char* name;          // for progress displays
+    int slot;                 // mode or pattern slot; unused for the two settings records
+    std::size_t offset;       // where the record lies in the payload
+    std::size_t presentByte;  // for a user mode: its present byte; otherwise 0 (always written)
+    const char* name;         // for progress displays
     const char* failureMessage;
 };
 inline constexpr std::size_t RestoreRowCount = 14;

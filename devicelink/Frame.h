@@ -52,7 +52,7 @@ inline constexpr std::array<FrameItemType, 5> FrameItemTypes = {{
 std::int32_t FrameValueType(const FrameValue& value);
 
 class IFrameItemBase {
-  public:
+public:
     virtual ~IFrameItemBase() = default;
     // Bytes the item occupies in a record.
     virtual std::int32_t GetSize() const = 0;
@@ -64,7 +64,7 @@ class IFrameItemBase {
 };
 
 class IFrameBase {
-  public:
+public:
     virtual ~IFrameBase() = default;
     virtual const std::string& GetName() const = 0;
     virtual std::int32_t GetId() const = 0;
@@ -87,7 +87,7 @@ class IFrameBase {
 };
 
 class IFrameCollBase {
-  public:
+public:
     virtual ~IFrameCollBase() = default;
     virtual std::int32_t Size() const = 0;
     // The frame at index in document order, or null for an index outside 0..Size()-1.
@@ -95,7 +95,7 @@ class IFrameCollBase {
 };
 
 class CommsFrameItem final : public IFrameItemBase {
-  public:
+public:
     // An item of the named type (see FrameItemTypes) with the value 0 of that type.
     CommsFrameItem(std::string name, std::string_view typeName);
 
@@ -104,13 +104,13 @@ class CommsFrameItem final : public IFrameItemBase {
     const std::string& GetName() const override { return name_; }
     const FrameValue& GetValue() const override { return value_; }
 
-  private:
+private:
     std::string name_;
     FrameValue value_;
 };
 
 class CommsFrame final : public IFrameBase {
-  public:
+public:
     CommsFrame(std::string name, std::int32_t id,
                std::vector<std::unique_ptr<IFrameItemBase>> items);
 
@@ -123,7 +123,7 @@ class CommsFrame final : public IFrameBase {
     void Unpack(const std::uint8_t* record) override;
     void WriteXml(std::ostream& out) const override;
 
-  private:
+private:
     std::vector<std::unique_ptr<IFrameItemBase>> items_;
     std::string name_;
     std::int32_t id_;
@@ -131,7 +131,7 @@ class CommsFrame final : public IFrameBase {
 };
 
 class CommsFrameCollection final : public IFrameCollBase {
-  public:
+public:
     explicit CommsFrameCollection(std::vector<std::unique_ptr<IFrameBase>> frames);
 
     // Loads the frame definitions of an XML file. Null when the file cannot be read or parsed,
@@ -145,7 +145,7 @@ class CommsFrameCollection final : public IFrameCollBase {
     std::int32_t Size() const override;
     IFrameBase* GetFrame(std::int32_t index) const override;
 
-  private:
+private:
     std::vector<std::unique_ptr<IFrameBase>> frames_;
 };
 

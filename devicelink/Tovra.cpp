@@ -20,11 +20,15 @@ using tovra::TovraUsbHidDeviceEnum;
 
 namespace {
 
-IDeviceEnum* AsEnum(TOVRA_DVE h) { return reinterpret_cast<IDeviceEnum*>(h); }
+IDeviceEnum* AsEnum(TOVRA_DVE h) {
+    return reinterpret_cast<IDeviceEnum*>(h);
+}
 TovraUsbHidDevice* AsDevice(TOVRA_DEV h) {
     return static_cast<TovraUsbHidDevice*>(reinterpret_cast<IDeviceBase*>(h));
 }
-IStreamBase* AsStream(TOVRA_STRM h) { return reinterpret_cast<IStreamBase*>(h); }
+IStreamBase* AsStream(TOVRA_STRM h) {
+    return reinterpret_cast<IStreamBase*>(h);
+}
 IFrameCollBase* AsCollection(TOVRA_FRC h) {
     return reinterpret_cast<IFrameCollBase*>(h);
 }
@@ -35,7 +39,9 @@ IFrameItemBase* AsItem(TOVRA_ITEM h) {
     return reinterpret_cast<IFrameItemBase*>(h);
 }
 
-std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
+std::string Text(const char* s) {
+    return s != nullptr ? std::string(s) : std::string();
+}
 
 // Runs f, turning any exception into the failure result.
 template <typename R, typename F>
@@ -102,8 +108,8 @@ int32_t TOVRA_CALL DEV_Resume(TOVRA_DEV dev) {
     });
 }
 
-unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, const void* data,
-                                          int32_t size, uint32_t timeout) {
+unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, const void* data, int32_t size,
+                                          uint32_t timeout) {
     return Guard<unsigned char>(0, [&] {
         return static_cast<unsigned char>(
             AsDevice(dev)->SetParameter(static_cast<std::uint8_t>(id), data, size, timeout));
@@ -133,9 +139,8 @@ TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, int32_t rese
 }
 
 unsigned char TOVRA_CALL DEV_CloseStream(TOVRA_DEV dev, int32_t number) {
-    return Guard<unsigned char>(0, [&] {
-        return static_cast<unsigned char>(AsDevice(dev)->CloseStream(number));
-    });
+    return Guard<unsigned char>(
+        0, [&] { return static_cast<unsigned char>(AsDevice(dev)->CloseStream(number)); });
 }
 
 int32_t TOVRA_CALL DEV_Delete(TOVRA_DEV dev) {
@@ -154,7 +159,8 @@ int32_t TOVRA_CALL STRM_Write(TOVRA_STRM strm, const void* data, int32_t length)
 }
 
 unsigned char TOVRA_CALL STRM_Flush(TOVRA_STRM strm) {
-    return Guard<unsigned char>(0, [&] { return static_cast<unsigned char>(AsStream(strm)->Flush()); });
+    return Guard<unsigned char>(
+        0, [&] { return static_cast<unsigned char>(AsStream(strm)->Flush()); });
 }
 
 // ---- Frame definitions ------------------------------------------------------------------------

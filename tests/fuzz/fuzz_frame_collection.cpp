@@ -13,7 +13,7 @@ namespace {
 
 // Swallows everything written to it.
 class NullBuffer : public std::streambuf {
-  protected:
+protected:
     int_type overflow(int_type c) override { return traits_type::not_eof(c); }
     std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
 };
