@@ -356,24 +356,32 @@ void VirtualDetector::SetPattern(int patternSlot, const PatternRecord& pattern) 
     std::memcpy(PatternBytes(patternSlot), pattern.data(), PatternSize);
 }
 
-UniversalSettingsRecord VirtualDetector::UniversalSettings() const {
+template <typename T>
+T VirtualDetector::Locked(const T& field) const {
     std::lock_guard lock(mutex_);
-    return universal_;
+    return field;
+}
+
+template <typename T>
+void VirtualDetector::Locked(T& field, const T& value) {
+    std::lock_guard lock(mutex_);
+    field = value;
+}
+
+UniversalSettingsRecord VirtualDetector::UniversalSettings() const {
+    return Locked(universal_);
 }
 
 void VirtualDetector::SetUniversalSettings(const UniversalSettingsRecord& record) {
-    std::lock_guard lock(mutex_);
-    universal_ = record;
+    Locked(universal_, record);
 }
 
 PreferencesRecord VirtualDetector::Preferences() const {
-    std::lock_guard lock(mutex_);
-    return preferences_;
+    return Locked(preferences_);
 }
 
 void VirtualDetector::SetPreferences(const PreferencesRecord& record) {
-    std::lock_guard lock(mutex_);
-    preferences_ = record;
+    Locked(preferences_, record);
 }
 
 bool VirtualDetector::UserModePresent(int modeSlot) const {
@@ -389,8 +397,18 @@ void VirtualDetector::SetUserModePresent(int modeSlot, bool present) {
 }
 
 void VirtualDetector::SetAbsentModeAnswer(AbsentModeAnswer answer) {
-    std::lock_guard lock(mutex_);
-    absentAnswer_ = answer;
+    Locked(absentAnswer_, answer);
+}
+
+template <typename Self, typename Copy>
+void VirtualDetector::ForEachBackupRecord(Self& self, Copy copy) {
+    copy(backup::CurrentMode, self.modes_[CurrentModeSlot]);
+    copy(backup::UniversalSettings, self.universal_);
+    copy(backup::Preferences, self.preferences_);
+    copy(backup::Swiftveil, self.storedPatterns_[0]);
+    for (int k = 0; k < 6; ++k) {
+        copy(backup::MyPattern(k), self.storedPatterns_[1 + k]);
+    }
 }
 
 void VirtualDetector::LoadBackup(const BackupPayload& payload) {
@@ -398,19 +416,12 @@ void VirtualDetector::LoadBackup(const BackupPayload& payload) {
     const auto copyOut = [&payload](std::size_t offset, auto& record) {
         std::memcpy(record.data(), payload.data() + offset, record.size());
     };
-    copyOut(backup::CurrentMode, modes_[CurrentModeSlot]);
+    ForEachBackupRecord(*this, copyOut);
     for (int k = 0; k < 4; ++k) {
-        const bool present = payload[backup::UserModePresent(k)] != 0;
-        present_[k] = present;
-        if (present) {
+        present_[k] = payload[backup::UserModePresent(k)] != 0;
+        if (present_[k]) {
             copyOut(backup::UserMode(k), modes_[FirstUserModeSlot + k]);
         }
-    }
-    copyOut(backup::UniversalSettings, universal_);
-    copyOut(backup::Preferences, preferences_);
-    copyOut(backup::Swiftveil, storedPatterns_[0]);
-    for (int k = 0; k < 6; ++k) {
-        copyOut(backup::MyPattern(k), storedPatterns_[1 + k]);
     }
 }
 
@@ -420,18 +431,12 @@ BackupPayload VirtualDetector::SaveBackup() const {
     const auto copyIn = [&payload](std::size_t offset, const auto& record) {
         std::memcpy(payload.data() + offset, record.data(), record.size());
     };
-    copyIn(backup::CurrentMode, modes_[CurrentModeSlot]);
+    ForEachBackupRecord(*this, copyIn);
     for (int k = 0; k < 4; ++k) {
         if (present_[k]) {
             payload[backup::UserModePresent(k)] = 1;
             copyIn(backup::UserMode(k), modes_[FirstUserModeSlot + k]);
         }
-    }
-    copyIn(backup::UniversalSettings, universal_);
-    copyIn(backup::Preferences, preferences_);
-    copyIn(backup::Swiftveil, storedPatterns_[0]);
-    for (int k = 0; k < 6; ++k) {
-        copyIn(backup::MyPattern(k), storedPatterns_[1 + k]);
     }
     return payload;
 }
@@ -439,18 +444,15 @@ BackupPayload VirtualDetector::SaveBackup() const {
 // ---- Log ----
 
 std::vector<DetectorRequest> VirtualDetector::Requests() const {
-    std::lock_guard lock(mutex_);
-    return requests_;
+    return Locked(requests_);
 }
 
 int VirtualDetector::FinishUploadCount() const {
-    std::lock_guard lock(mutex_);
-    return finishUploads_;
+    return Locked(finishUploads_);
 }
 
 std::vector<std::string> VirtualDetector::ControlCommands() const {
-    std::lock_guard lock(mutex_);
-    return control_;
+    return Locked(control_);
 }
 
 void VirtualDetector::ClearLog() {
@@ -462,22 +464,21 @@ void VirtualDetector::ClearLog() {
 
 // ---- Fault switches ----
 
-void VirtualDetector::RefuseId(std::uint8_t id, bool on) {
+void VirtualDetector::SwitchId(std::set<std::uint8_t>& ids, std::uint8_t id, bool on) {
     std::lock_guard lock(mutex_);
     if (on) {
-        refused_.insert(id);
+        ids.insert(id);
     } else {
-        refused_.erase(id);
+        ids.erase(id);
     }
 }
 
+void VirtualDetector::RefuseId(std::uint8_t id, bool on) {
+    SwitchId(refused_, id, on);
+}
+
 void VirtualDetector::SilenceId(std::uint8_t id, bool on) {
-    std::lock_guard lock(mutex_);
-    if (on) {
-        silenced_.insert(id);
-    } else {
-        silenced_.erase(id);
-    }
+    SwitchId(silenced_, id, on);
 }
 
 void VirtualDetector::SetReplyDelay(std::chrono::milliseconds delay) {
@@ -486,8 +487,7 @@ void VirtualDetector::SetReplyDelay(std::chrono::milliseconds delay) {
 }
 
 void VirtualDetector::SetReplySplit(std::size_t at) {
-    std::lock_guard lock(mutex_);
-    splitAt_ = at;
+    Locked(splitAt_, at);
 }
 
 bool VirtualDetector::SetNoise(std::vector<std::uint8_t> noise) {
@@ -500,8 +500,7 @@ bool VirtualDetector::SetNoise(std::vector<std::uint8_t> noise) {
 }
 
 void VirtualDetector::CorruptNextReplyChecksum() {
-    std::lock_guard lock(mutex_);
-    corruptNext_ = true;
+    Locked(corruptNext_, true);
 }
 
 void VirtualDetector::LoseLinkAfter(int requests) {
@@ -515,8 +514,7 @@ void VirtualDetector::LoseLink() {
 }
 
 bool VirtualDetector::LinkLost() const {
-    std::lock_guard lock(mutex_);
-    return linkLost_;
+    return Locked(linkLost_);
 }
 
 void VirtualDetector::ClearFaults() {

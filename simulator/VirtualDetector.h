@@ -140,6 +140,16 @@ class VirtualDetector {
         Clock::time_point due;
     };
 
+    // A field read or written under mutex_.
+    template <typename T>
+    T Locked(const T& field) const;
+    template <typename T>
+    void Locked(T& field, const T& value);
+    void SwitchId(std::set<std::uint8_t>& ids, std::uint8_t id, bool on);
+    // copy(payload offset, record) for every record of the backup payload but the user modes.
+    template <typename Self, typename Copy>
+    static void ForEachBackupRecord(Self& self, Copy copy);
+
     // All of these run with mutex_ held.
     void HandleParameterRequest(const std::uint8_t* payload, std::size_t n);
     std::optional<std::vector<std::uint8_t>> Answer(const DetectorRequest& request);

@@ -54,6 +54,13 @@ std::vector<std::uint8_t> Expected(const VirtualDetector& d, std::uint8_t id) {
     return Bytes(d.Pattern(id - PatternId(0)));
 }
 
+// A write request for the id with a value of `size` bytes.
+std::vector<std::uint8_t> WriteOf(std::uint8_t id, std::size_t size) {
+    std::vector<std::uint8_t> payload = {id, 0x01};
+    payload.resize(2 + size, 7);
+    return payload;
+}
+
 }  // namespace
 
 TEST_F(VirtualDetectorTest, ReadsEveryRecordWithItsSize) {
@@ -101,42 +108,12 @@ TEST_F(VirtualDetectorTest, RefusesWhatItCannotTakeAndChangesNothing) {
         std::vector<std::uint8_t> payload;
     };
     const std::vector<Case> cases = {
-        {"factory mode 0 whole",
-         [] {
-             std::vector<std::uint8_t> p = {2, 0x01};
-             p.resize(2 + ModeSize, 7);
-             return p;
-         }()},
-        {"factory mode 3 settings",
-         [] {
-             std::vector<std::uint8_t> p = {15, 0x01};
-             p.resize(2 + ModeSettingsSize, 7);
-             return p;
-         }()},
-        {"universal settings one byte short",
-         [] {
-             std::vector<std::uint8_t> p = {0, 0x01};
-             p.resize(2 + UniversalSettingsSize - 1, 7);
-             return p;
-         }()},
-        {"preferences one byte long",
-         [] {
-             std::vector<std::uint8_t> p = {1, 0x01};
-             p.resize(2 + PreferencesSize + 1, 7);
-             return p;
-         }()},
-        {"mode id with settings size",
-         [] {
-             std::vector<std::uint8_t> p = {6, 0x01};
-             p.resize(2 + ModeSettingsSize, 7);
-             return p;
-         }()},
-        {"settings id with mode size",
-         [] {
-             std::vector<std::uint8_t> p = {16, 0x01};
-             p.resize(2 + ModeSize, 7);
-             return p;
-         }()},
+        {"factory mode 0 whole", WriteOf(2, ModeSize)},
+        {"factory mode 3 settings", WriteOf(15, ModeSettingsSize)},
+        {"universal settings one byte short", WriteOf(0, UniversalSettingsSize - 1)},
+        {"preferences one byte long", WriteOf(1, PreferencesSize + 1)},
+        {"mode id with settings size", WriteOf(6, ModeSettingsSize)},
+        {"settings id with mode size", WriteOf(16, ModeSize)},
         {"end of upload with a value", {55, 0x01, 0x00}},
         {"unknown id 11 write", {11, 0x01, 0x01}},
         {"unknown id 48 write", {48, 0x01}},
