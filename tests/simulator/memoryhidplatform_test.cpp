@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "Framecodec.h"
 #include "ParameterIds.h"
@@ -171,4 +172,38 @@ TEST_F(MemoryHidPlatformTest, UnpluggedInterfaceVanishesUntilPluggedBackIn) {
     platform.SetPluggedIn("/dev/hidraw0", true);
     EXPECT_EQ(device->Write(out.data(), out.size(), 300), Length);
     EXPECT_NE(platform.Open("/dev/hidraw0"), nullptr);
+}
+
+TEST_F(MemoryHidPlatformTest, ReaderThreadAndWriterThreadRunTogether) {
+    // As the library uses a device: one thread reads and decodes reports while another writes
+    // requests.
+    struct Counter : tovra::IFrameDispatch {
+        void DispatchFrame(std::uint8_t, const std::uint8_t*, std::size_t n) override {
+            ++frames;
+            bytes += n;
+        }
+        int frames = 0;
+        std::size_t bytes = 0;
+    } counter;
+    tovra::FrameDecoder decoder(counter);
+    auto device = platform.Open("/dev/hidraw3");
+    constexpr int Requests = 20;
+    std::thread reader([&] {
+        std::vector<std::uint8_t> buffer(63 * Length);
+        const auto deadline = std::chrono::steady_clock::now() + 2s;
+        while (counter.frames < Requests && std::chrono::steady_clock::now() < deadline) {
+            const std::size_t got = device->Read(buffer.data(), buffer.size(), 10);
+            for (std::size_t r = 0; r < got / Length; ++r) {
+                decoder.Feed(buffer.data() + r * Length + 1, Length - 1);
+            }
+        }
+    });
+    const auto request = RequestReport({PreferencesId, 0x00});
+    for (int k = 0; k < Requests; ++k) {
+        EXPECT_EQ(device->Write(request.data(), request.size(), 300), Length);
+    }
+    reader.join();
+    EXPECT_EQ(counter.frames, Requests);
+    EXPECT_EQ(counter.bytes, Requests * (1 + PreferencesSize));
+    EXPECT_EQ(detector.Requests().size(), static_cast<std::size_t>(Requests));
 }
