@@ -41,28 +41,26 @@ std::optional<int> ParseInteger(std::string_view text) {
     return value;
 }
 
-// The bytes the rows' texts stand for, in row order, or nothing when any text does not fit.
-std::optional<std::vector<std::uint8_t>> RowValues(std::span<const SettingsRow> rows,
-                                                   std::span<const std::string> texts) {
+// Writes the built marker and the bytes the rows' texts stand for, or nothing at all when a text
+// count or any text does not fit the rows.
+bool WriteRows(std::span<const SettingsRow> rows, std::span<const std::string> texts,
+               std::size_t builtMarker, std::span<std::uint8_t> record) {
     if (texts.size() != rows.size()) {
-        return std::nullopt;
+        return false;
     }
     std::vector<std::uint8_t> values;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto value = RowValue(rows[i], texts[i]);
         if (!value) {
-            return std::nullopt;
+            return false;
         }
         values.push_back(*value);
     }
-    return values;
-}
-
-void WriteRowValues(std::span<const SettingsRow> rows, const std::vector<std::uint8_t>& values,
-                    std::span<std::uint8_t> record) {
+    record[builtMarker] = 1;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         record[rows[i].field] = values[i];
     }
+    return true;
 }
 
 }  // namespace
@@ -133,27 +131,21 @@ const SettingsRow* FindSettingsRow(std::span<const SettingsRow> rows, std::strin
 
 bool BuildModeSettings(std::span<const std::string> texts, int targetSlot,
                        std::span<std::uint8_t, ModeSettingsSize> record) {
-    const auto values = RowValues(ModeSettingsRows, texts);
-    if (!values) {
+    if (!WriteRows(ModeSettingsRows, texts, modesettings::BuiltMarker, record)) {
         return false;
     }
-    record[modesettings::BuiltMarker] = 1;
     record[modesettings::TargetSlot] = static_cast<std::uint8_t>(targetSlot);
-    std::fill_n(record.begin(), 10, std::uint8_t{0});
+    std::fill_n(record.begin(), 10, std::uint8_t{0});  // reserved
     record[18] = 0;
     record[20] = 0;
-    WriteRowValues(ModeSettingsRows, *values, record);
     return true;
 }
 
 bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLoaded,
                             UniversalSettingsRecord& record) {
-    const auto values = RowValues(UniversalSettingsRows, texts);
-    if (!values) {
+    if (!WriteRows(UniversalSettingsRows, texts, universalsettings::BuiltMarker, record)) {
         return false;
     }
-    record[universalsettings::BuiltMarker] = 1;
-    WriteRowValues(UniversalSettingsRows, *values, record);
     if (!universalLoaded) {
         record[9] = 0;
         record[4] = 30;
@@ -167,12 +159,9 @@ bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLo
 
 bool BuildPreferences(std::span<const std::string> texts, bool preferencesLoaded,
                       PreferencesRecord& record) {
-    const auto values = RowValues(PreferencesRows, texts);
-    if (!values) {
+    if (!WriteRows(PreferencesRows, texts, preferences::BuiltMarker, record)) {
         return false;
     }
-    record[preferences::BuiltMarker] = 1;
-    WriteRowValues(PreferencesRows, *values, record);
     if (!preferencesLoaded) {
         std::fill_n(record.begin() + 1, 6, std::uint8_t{0});
         record[10] = 0;

@@ -218,7 +218,9 @@ TEST(DrawPatternTest, PatternOverTheEmptyStateLeavesNoText) {
     MemoryCanvas canvas(PatternPictureWidth, PatternPictureHeight);
     DrawPattern(canvas, std::nullopt);
     const PatternRecord blank = Grid(0x00);
-    DrawPattern(canvas, blank);
+    ModeRecord mode{};
+    std::ranges::copy(blank, PatternOf(mode).begin());
+    DrawPattern(canvas, PatternOf(mode));
     ExpectPixels(canvas, [&](int x, int y) { return FullPixel(blank, x, y); });
 }
 

@@ -3,6 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string_view>
+#include <vector>
+
 #include "ParameterIds.h"
 
 using namespace holvane;
@@ -53,38 +56,30 @@ TEST(DefaultsTest, PreferencesWritesBytes0To11AndKeepsTheRest) {
                                     0xEE, 0xEE, 0xEE, 0xEE));
 }
 
-TEST(ModeSlotsTest, TableInSlotOrderWithBothLists) {
-    struct Case {
-        int slot;
-        const char* name;
-        bool writable;
-        int download;
-        int upload;
-    };
-    const Case cases[] = {
-        {0, "Korvane Coins", false, 5, NotListed},
-        {1, "Korvane High Trash", false, 6, NotListed},
-        {2, "Korvane Beach", false, 7, NotListed},
-        {3, "Korvane Relics", false, 8, NotListed},
-        {4, "My Mode 1", true, 1, 1},
-        {5, "My Mode 2", true, 2, 2},
-        {6, "My Mode 3", true, 3, 3},
-        {7, "My Mode 4", true, 4, 4},
-        {8, "Current Mode", true, 0, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        const ModeSlotInfo* bySlot = FindModeSlot(c.slot);
-        ASSERT_NE(bySlot, nullptr);
-        EXPECT_EQ(bySlot->name, c.name);
-        EXPECT_EQ(bySlot->writable, c.writable);
-        EXPECT_EQ(bySlot->downloadPosition, c.download);
-        EXPECT_EQ(bySlot->uploadPosition, c.upload);
-        EXPECT_EQ(ModeSlotAtDownloadPosition(c.download), c.slot);
-        if (c.upload != NotListed) {
-            EXPECT_EQ(ModeSlotAtUploadPosition(c.upload), c.slot);
-        }
-        EXPECT_EQ(FindModeSlotByName(c.name), bySlot);
+TEST(ModeSlotsTest, TheTwoListsOfTheSettingsPage) {
+    std::vector<std::string_view> download;
+    for (int position = 0; position < DownloadListSize; ++position) {
+        const ModeSlotInfo* mode = FindModeSlot(ModeSlotAtDownloadPosition(position));
+        ASSERT_NE(mode, nullptr) << position;
+        EXPECT_EQ(mode->downloadPosition, position);
+        download.push_back(mode->name);
+    }
+    EXPECT_THAT(download, ElementsAre("Current Mode", "My Mode 1", "My Mode 2", "My Mode 3",
+                                      "My Mode 4", "Korvane Coins", "Korvane High Trash",
+                                      "Korvane Beach", "Korvane Relics"));
+    std::vector<int> upload;
+    for (int position = 0; position < UploadListSize; ++position) {
+        upload.push_back(ModeSlotAtUploadPosition(position));
+    }
+    EXPECT_THAT(upload, ElementsAre(8, 4, 5, 6, 7));
+
+    for (const ModeSlotInfo& mode : ModeSlots) {
+        SCOPED_TRACE(mode.name);
+        EXPECT_EQ(FindModeSlot(mode.slot), &mode);
+        EXPECT_EQ(FindModeSlotByName(mode.name), &mode);
+        // Only the factory modes 0..3 are read only, and only writable modes can be uploaded.
+        EXPECT_EQ(mode.writable, mode.slot >= FirstUserModeSlot);
+        EXPECT_EQ(mode.writable, mode.uploadPosition != NotListed);
     }
 }
 

@@ -15,15 +15,25 @@ using namespace holvane;
 
 namespace {
 
-const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/holvane-fuzz-XXXXXX";
-        if (::mkdtemp(name) == nullptr) {
+// A folder of its own for the two files each run writes, removed at exit. Its name is kept in a
+// plain array, which outlives every exit handler.
+char scratchFolder[] = "/tmp/holvane-fuzz-XXXXXX";
+
+std::string ScratchFolder() {
+    static const bool made = [] {
+        if (::mkdtemp(scratchFolder) == nullptr) {
             std::abort();
         }
-        return std::string(name);
+        std::atexit([] {
+            for (const char* file : {"/input", "/again"}) {
+                std::remove((std::string(scratchFolder) + file).c_str());
+            }
+            ::rmdir(scratchFolder);
+        });
+        return true;
     }();
-    return folder;
+    (void)made;
+    return scratchFolder;
 }
 
 void Check(bool condition) {
