@@ -43,10 +43,6 @@ const std::array<RestoreRow, RestoreRowCount> RestoreRows = {{
      "My Mode 4", "Could not upload the my Mode 4.\r\nCheck the connection and try again."},
 }};
 
-const char* const UserModeNames[] = {"My Mode 1", "My Mode 2", "My Mode 3", "My Mode 4"};
-const char* const MyPatternNames[] = {"My Pattern 1", "My Pattern 2", "My Pattern 3",
-                                      "My Pattern 4", "My Pattern 5", "My Pattern 6"};
-
 // A record of the payload, viewed as the record type the link moves.
 template <typename Record>
 Record Take(const BackupPayload& payload, std::size_t offset) {
@@ -64,6 +60,42 @@ void Report(const BackupProgress& progress, const char* record) {
     if (progress) {
         progress(record);
     }
+}
+
+// The rows in the order a backup reads them: the current mode, the user modes, the two settings
+// records, then the stored patterns.
+constexpr std::array<std::size_t, RestoreRowCount> BackupReadOrder = {0, 10, 11, 12, 13, 1, 2,
+                                                                      3, 4,  5,  6,  7,  8, 9};
+
+// Reads the record of a row from the detector into its place in the payload.
+template <typename Record, typename Get>
+bool ReadInto(BackupPayload& payload, std::size_t offset, Get&& get) {
+    Record record{};
+    if (get(record) != 1) {
+        return false;
+    }
+    Put(payload, offset, record);
+    return true;
+}
+
+bool ReadRow(DetectorLink& link, const RestoreRow& row, BackupPayload& payload) {
+    switch (row.kind) {
+        case Kind::Mode:
+            return ReadInto<ModeRecord>(payload, row.offset,
+                                        [&](ModeRecord& r) { return link.GetMode(row.slot, r); });
+        case Kind::UniversalSettings:
+            return ReadInto<UniversalSettingsRecord>(
+                payload, row.offset,
+                [&](UniversalSettingsRecord& r) { return link.GetUniversalSettings(r); });
+        case Kind::Preferences:
+            return ReadInto<PreferencesRecord>(
+                payload, row.offset, [&](PreferencesRecord& r) { return link.GetPreferences(r); });
+        case Kind::Pattern:
+            return ReadInto<PatternRecord>(payload, row.offset, [&](PatternRecord& r) {
+                return link.GetPattern(row.slot, r);
+            });
+    }
+    return false;
 }
 
 bool WriteRow(DetectorLink& link, const RestoreRow& row, const BackupPayload& payload) {
@@ -104,59 +136,23 @@ BackupOutcome CreateBackup(const BackupProgress& progress) {
         outcome.result = BackupOutcome::Result::ConnectFailed;
         return outcome;
     }
-    BackupPayload& payload = outcome.payload;
-    payload.fill(0);
-    auto fail = [&](BackupOutcome::Result result) {
-        link.Disconnect();
-        outcome.result = result;
-        return outcome;
-    };
-
-    ModeRecord mode{};
-    if (link.GetMode(CurrentModeSlot, mode) != 1) {
-        return fail(BackupOutcome::Result::RequiredReadFailed);
-    }
-    Put(payload, backup::CurrentMode, mode);
-    Report(progress, "current mode");
-
-    // A user mode the detector does not hold fails to read: it is left out, not an error.
-    for (int k = 0; k < 4; ++k) {
-        ModeRecord user{};
-        if (link.GetMode(FirstUserModeSlot + k, user) == 1) {
-            Put(payload, backup::UserMode(k), user);
-            payload[backup::UserModePresent(k)] = 1;
-            Report(progress, UserModeNames[k]);
+    outcome.payload.fill(0);
+    for (std::size_t index : BackupReadOrder) {
+        const RestoreRow& row = RestoreRows[index];
+        if (ReadRow(link, row, outcome.payload)) {
+            if (row.presentByte != 0) {
+                outcome.payload[row.presentByte] = 1;
+            }
+            Report(progress, row.name);
+        } else if (row.presentByte != 0) {
+            // A user mode the detector does not hold fails to read: it is left out.
+            Report(progress, (std::string(row.name) + " (absent)").c_str());
         } else {
-            Report(progress, (std::string(UserModeNames[k]) + " (absent)").c_str());
+            link.Disconnect();
+            outcome.result = row.kind == Kind::Pattern ? BackupOutcome::Result::PatternReadFailed
+                                                       : BackupOutcome::Result::RequiredReadFailed;
+            return outcome;
         }
-    }
-
-    UniversalSettingsRecord universal{};
-    if (link.GetUniversalSettings(universal) != 1) {
-        return fail(BackupOutcome::Result::RequiredReadFailed);
-    }
-    Put(payload, backup::UniversalSettings, universal);
-    Report(progress, "universal settings");
-
-    PreferencesRecord preferences{};
-    if (link.GetPreferences(preferences) != 1) {
-        return fail(BackupOutcome::Result::RequiredReadFailed);
-    }
-    Put(payload, backup::Preferences, preferences);
-    Report(progress, "preferences");
-
-    PatternRecord pattern{};
-    if (link.GetPattern(SwiftveilPatternSlot, pattern) != 1) {
-        return fail(BackupOutcome::Result::PatternReadFailed);
-    }
-    Put(payload, backup::Swiftveil, pattern);
-    Report(progress, "Swiftveil pattern");
-    for (int k = 0; k < 6; ++k) {
-        if (link.GetPattern(FirstMyPatternSlot + k, pattern) != 1) {
-            return fail(BackupOutcome::Result::PatternReadFailed);
-        }
-        Put(payload, backup::MyPattern(k), pattern);
-        Report(progress, MyPatternNames[k]);
     }
     link.Disconnect();
     return outcome;

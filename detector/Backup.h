@@ -31,7 +31,7 @@ struct BackupOutcome {
 // byte 0), the universal settings, the preferences and the seven stored patterns. Writes no file.
 BackupOutcome CreateBackup(const BackupProgress& progress = {});
 
-// The records of a restore, in the order they are written.
+// The records of a backup, in the order a restore writes them (a backup reads the same rows).
 struct RestoreRow {
     enum class Kind { Mode, UniversalSettings, Preferences, Pattern };
     Kind kind;
