@@ -1,0 +1,19 @@
+// One QApplication for the whole test executable, made on first use (offscreen platform).
+#pragma once
+
+#include <QApplication>
+
+namespace holvane::testing {
+
+inline QApplication& TestApplication() {
+    static int argc = 1;
+    static char name[] = "mainwindow_tests";
+    static char* argv[] = {name, nullptr};
+    static QApplication* application = [] {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        return new QApplication(argc, argv);
+    }();
+    return *application;
+}
+
+}  // namespace holvane::testing
