@@ -19,15 +19,21 @@ inline constexpr std::size_t CurrentMode = 0;
 
 // My Mode k (k = 0..3 for My Mode 1..4): a present byte (1 when the mode was read; readers take
 // any non-zero value as present), a reserved byte, then the 292-byte mode.
-constexpr std::size_t UserModePresent(int k) { return 292 + 294 * static_cast<std::size_t>(k); }
-constexpr std::size_t UserMode(int k) { return UserModePresent(k) + 2; }
+constexpr std::size_t UserModePresent(int k) {
+    return 292 + 294 * static_cast<std::size_t>(k);
+}
+constexpr std::size_t UserMode(int k) {
+    return UserModePresent(k) + 2;
+}
 
 inline constexpr std::size_t UniversalSettings = 1468;
 inline constexpr std::size_t Preferences = 1486;
 inline constexpr std::size_t Swiftveil = 1502;
 
 // My Pattern k (k = 0..5 for My Pattern 1..6).
-constexpr std::size_t MyPattern(int k) { return 1768 + PatternSize * static_cast<std::size_t>(k); }
+constexpr std::size_t MyPattern(int k) {
+    return 1768 + PatternSize * static_cast<std::size_t>(k);
+}
 
 static_assert(UserModePresent(3) == 1174 && UserMode(3) + ModeSize == UniversalSettings);
 static_assert(Preferences + PreferencesSize == Swiftveil);

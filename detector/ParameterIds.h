@@ -15,8 +15,14 @@ inline constexpr std::int32_t FinishUploadId = 55;
 constexpr std::int32_t ParameterId(int slot, int base) {
     return static_cast<std::int8_t>(static_cast<std::uint8_t>(slot + base));
 }
-constexpr std::int32_t ModeId(int modeSlot) { return ParameterId(modeSlot, 2); }           // 2..10
-constexpr std::int32_t ModeSettingsId(int modeSlot) { return ParameterId(modeSlot, 12); }  // 12..20
-constexpr std::int32_t PatternId(int patternSlot) { return ParameterId(patternSlot, 22); }  // 36..47
+constexpr std::int32_t ModeId(int modeSlot) {
+    return ParameterId(modeSlot, 2);
+}  // 2..10
+constexpr std::int32_t ModeSettingsId(int modeSlot) {
+    return ParameterId(modeSlot, 12);
+}  // 12..20
+constexpr std::int32_t PatternId(int patternSlot) {
+    return ParameterId(patternSlot, 22);
+}  // 36..47
 
 }  // namespace holvane

@@ -40,6 +40,8 @@ inline constexpr int SwiftveilPatternSlot = 19;
 inline constexpr int FirstMyPatternSlot = 20;
 
 // The pattern slot that holds the pattern of a user mode or of the current mode.
-constexpr int PatternSlotOfMode(int modeSlot) { return modeSlot + 10; }
+constexpr int PatternSlotOfMode(int modeSlot) {
+    return modeSlot + 10;
+}
 
 }  // namespace holvane

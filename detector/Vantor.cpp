@@ -40,8 +40,12 @@ std::uint8_t Set(std::int32_t id, const void* data, std::int32_t size) {
     });
 }
 
-bool ValidModeSlot(int slot) { return slot >= 0 && slot < ModeSlotCount; }
-bool ValidPatternSlot(int slot) { return slot >= FirstPatternSlot && slot <= LastPatternSlot; }
+bool ValidModeSlot(int slot) {
+    return slot >= 0 && slot < ModeSlotCount;
+}
+bool ValidPatternSlot(int slot) {
+    return slot >= FirstPatternSlot && slot <= LastPatternSlot;
+}
 
 template <typename Record>
 std::int32_t SizeOf(const Record& r) {
@@ -59,9 +63,13 @@ const TovraImports& LibraryImports() {
     return imports;
 }
 
-TovraImports& Imports() { return MutableImports(); }
+TovraImports& Imports() {
+    return MutableImports();
+}
 
-TOVRA_DEV DeviceHandle() { return g_deviceHandle; }
+TOVRA_DEV DeviceHandle() {
+    return g_deviceHandle;
+}
 
 std::uint8_t DetectorLink::Connect() {
     // One connection at a time: a connection left open is closed rather than lost.
@@ -163,6 +171,8 @@ std::uint8_t DetectorLink::SetPreferences(const PreferencesRecord& preferences) 
     return Set(PreferencesId, preferences.data(), SizeOf(preferences));
 }
 
-std::uint8_t DetectorLink::FinishUpload() { return Set(FinishUploadId, nullptr, 0); }
+std::uint8_t DetectorLink::FinishUpload() {
+    return Set(FinishUploadId, nullptr, 0);
+}
 
 }  // namespace holvane

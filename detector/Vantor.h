@@ -20,8 +20,7 @@ struct TovraImports {
     TOVRA_DEV(TOVRA_CALL* DEV_Create)(void);
     unsigned char(TOVRA_CALL* DEV_Open)(TOVRA_DEV, const char*, const char*);
     int32_t(TOVRA_CALL* DEV_Resume)(TOVRA_DEV);
-    unsigned char(TOVRA_CALL* DEV_SetParameter)(TOVRA_DEV, int32_t, const void*, int32_t,
-                                                uint32_t);
+    unsigned char(TOVRA_CALL* DEV_SetParameter)(TOVRA_DEV, int32_t, const void*, int32_t, uint32_t);
     unsigned char(TOVRA_CALL* DEV_GetParameter)(TOVRA_DEV, int32_t, void*, int32_t, uint32_t);
     int32_t(TOVRA_CALL* DEV_Delete)(TOVRA_DEV);
 };

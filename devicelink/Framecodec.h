@@ -42,7 +42,7 @@ std::uint8_t FrameChecksum(const std::uint8_t* payload, std::size_t n);
 // when the library is loaded; each header the library builds takes the current value and
 // advances it, wrapping from 255 to 0. Safe to call from several threads at once.
 class FrameSequence {
-  public:
+public:
     static std::uint8_t Next();
     static std::uint8_t Current();
 };
@@ -58,11 +58,11 @@ std::vector<std::uint8_t> EncodeFrame(std::uint8_t sequence, std::uint8_t channe
 
 // Where the decoder hands each complete frame whose checksum matched.
 class IFrameDispatch {
-  public:
+public:
     virtual void DispatchFrame(std::uint8_t channel, const std::uint8_t* payload,
                                std::size_t n) = 0;
 
-  protected:
+protected:
     ~IFrameDispatch() = default;
 };
 
@@ -72,7 +72,7 @@ class IFrameDispatch {
 // bytes are not searched again for a start byte. The partial frame survives between Feed calls.
 // Not thread-safe: one thread feeds a decoder.
 class FrameDecoder {
-  public:
+public:
     enum class State { Hunting, Header, Payload };
 
     explicit FrameDecoder(IFrameDispatch& target) : target_(target) {}
@@ -81,7 +81,7 @@ class FrameDecoder {
 
     State state() const { return state_; }
 
-  private:
+private:
     void Complete();
 
     IFrameDispatch& target_;

@@ -5,23 +5,43 @@
 #include <new>
 #include <string>
 
+#include "Frame.h"
 #include "Tovrausbhiddevice.h"
 
+using tovra::CommsFrameCollection;
 using tovra::IDeviceBase;
 using tovra::IDeviceEnum;
+using tovra::IFrameBase;
+using tovra::IFrameCollBase;
+using tovra::IFrameItemBase;
 using tovra::IStreamBase;
 using tovra::TovraUsbHidDevice;
 using tovra::TovraUsbHidDeviceEnum;
 
 namespace {
 
-IDeviceEnum* AsEnum(TOVRA_DVE h) { return reinterpret_cast<IDeviceEnum*>(h); }
+IDeviceEnum* AsEnum(TOVRA_DVE h) {
+    return reinterpret_cast<IDeviceEnum*>(h);
+}
 TovraUsbHidDevice* AsDevice(TOVRA_DEV h) {
     return static_cast<TovraUsbHidDevice*>(reinterpret_cast<IDeviceBase*>(h));
 }
-IStreamBase* AsStream(TOVRA_STRM h) { return reinterpret_cast<IStreamBase*>(h); }
+IStreamBase* AsStream(TOVRA_STRM h) {
+    return reinterpret_cast<IStreamBase*>(h);
+}
+IFrameCollBase* AsCollection(TOVRA_FRC h) {
+    return reinterpret_cast<IFrameCollBase*>(h);
+}
+IFrameBase* AsFrame(TOVRA_FRM h) {
+    return reinterpret_cast<IFrameBase*>(h);
+}
+IFrameItemBase* AsItem(TOVRA_ITEM h) {
+    return reinterpret_cast<IFrameItemBase*>(h);
+}
 
-std::string Text(const char* s) { return s != nullptr ? std::string(s) : std::string(); }
+std::string Text(const char* s) {
+    return s != nullptr ? std::string(s) : std::string();
+}
 
 // Runs f, turning any exception into the failure result.
 template <typename R, typename F>
@@ -88,8 +108,8 @@ int32_t TOVRA_CALL DEV_Resume(TOVRA_DEV dev) {
     });
 }
 
-unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, const void* data,
-                                          int32_t size, uint32_t timeout) {
+unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, const void* data, int32_t size,
+                                          uint32_t timeout) {
     return Guard<unsigned char>(0, [&] {
         return static_cast<unsigned char>(
             AsDevice(dev)->SetParameter(static_cast<std::uint8_t>(id), data, size, timeout));
@@ -119,9 +139,8 @@ TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, int32_t rese
 }
 
 unsigned char TOVRA_CALL DEV_CloseStream(TOVRA_DEV dev, int32_t number) {
-    return Guard<unsigned char>(0, [&] {
-        return static_cast<unsigned char>(AsDevice(dev)->CloseStream(number));
-    });
+    return Guard<unsigned char>(
+        0, [&] { return static_cast<unsigned char>(AsDevice(dev)->CloseStream(number)); });
 }
 
 int32_t TOVRA_CALL DEV_Delete(TOVRA_DEV dev) {
@@ -140,7 +159,65 @@ int32_t TOVRA_CALL STRM_Write(TOVRA_STRM strm, const void* data, int32_t length)
 }
 
 unsigned char TOVRA_CALL STRM_Flush(TOVRA_STRM strm) {
-    return Guard<unsigned char>(0, [&] { return static_cast<unsigned char>(AsStream(strm)->Flush()); });
+    return Guard<unsigned char>(
+        0, [&] { return static_cast<unsigned char>(AsStream(strm)->Flush()); });
+}
+
+// ---- Frame definitions ------------------------------------------------------------------------
+// A null collection, frame or item handle gives 0, null or "" like any other failure.
+
+TOVRA_FRC TOVRA_CALL FRC_Create(const char* file_name) {
+    return Guard<TOVRA_FRC>(nullptr, [&] {
+        IFrameCollBase* c = CommsFrameCollection::LoadFile(Text(file_name)).release();
+        return reinterpret_cast<TOVRA_FRC>(c);
+    });
+}
+
+void TOVRA_CALL FRC_Delete(TOVRA_FRC frc) {
+    delete AsCollection(frc);
+}
+
+int32_t TOVRA_CALL FRC_Size(TOVRA_FRC frc) {
+    return Guard<int32_t>(0, [&] { return frc ? AsCollection(frc)->Size() : 0; });
+}
+
+TOVRA_FRM TOVRA_CALL FRC_GetFrame(TOVRA_FRC frc, int32_t index) {
+    return Guard<TOVRA_FRM>(nullptr, [&] {
+        IFrameBase* f = frc ? AsCollection(frc)->GetFrame(index) : nullptr;
+        return reinterpret_cast<TOVRA_FRM>(f);
+    });
+}
+
+const char* TOVRA_CALL FRM_GetName(TOVRA_FRM frm) {
+    return Guard<const char*>("", [&] { return frm ? AsFrame(frm)->GetName().c_str() : ""; });
+}
+
+int32_t TOVRA_CALL FRMmfd_GetId(TOVRA_FRM frm) {
+    return Guard<int32_t>(0, [&] { return frm ? AsFrame(frm)->GetId() : 0; });
+}
+
+int32_t TOVRA_CALL FRMmfd_GetSize(TOVRA_FRM frm) {
+    return Guard<int32_t>(0, [&] { return frm ? AsFrame(frm)->GetSize() : 0; });
+}
+
+int32_t TOVRA_CALL FRMmfd_GetNumItems(TOVRA_FRM frm) {
+    return Guard<int32_t>(0, [&] { return frm ? AsFrame(frm)->GetNumItems() : 0; });
+}
+
+TOVRA_ITEM TOVRA_CALL FRMmfd_GetItem(TOVRA_FRM frm, int32_t index) {
+    return Guard<TOVRA_ITEM>(nullptr, [&] {
+        IFrameItemBase* i = frm ? AsFrame(frm)->GetItem(index) : nullptr;
+        return reinterpret_cast<TOVRA_ITEM>(i);
+    });
+}
+
+const char* TOVRA_CALL ITEM_GetName(TOVRA_ITEM item) {
+    return Guard<const char*>("", [&] { return item ? AsItem(item)->GetName().c_str() : ""; });
+}
+
+int32_t TOVRA_CALL ITEM_GetType(TOVRA_ITEM item) {
+    return Guard<int32_t>(
+        0, [&] { return item ? tovra::FrameValueType(AsItem(item)->GetValue()) : 0; });
 }
 
 }  // extern "C"

@@ -16,16 +16,16 @@ namespace tovra {
 // Receives every payload that arrives for the stream it is registered on. Called on the
 // device's reader thread, outside every lock of the library.
 class IStreamEventSink {
-  public:
+public:
     virtual void OnData(const std::uint8_t* payload, std::int32_t n) = 0;
 
-  protected:
+protected:
     ~IStreamEventSink() = default;
 };
 
 // Every byte stream of the library: frame streams, the multiplexer and the device's raw side.
 class IStreamBase {
-  public:
+public:
     virtual std::int32_t Read(void* buffer, std::int32_t n) = 0;
     virtual std::int32_t Write(const void* bytes, std::int32_t n) = 0;
     virtual bool Flush() = 0;
@@ -47,7 +47,7 @@ class TovraStream;
 // One channel: writes its channel's frames through the multiplexer and keeps the newest 100
 // payloads received on it until they are read.
 class TovraFrameStream : public IStreamBase {
-  public:
+public:
     static constexpr std::size_t MaxQueuedFrames = 100;
 
     TovraFrameStream(TovraStream* lower, std::uint8_t channel) : lower_(lower), channel_(channel) {}
@@ -73,7 +73,7 @@ class TovraFrameStream : public IStreamBase {
     IStreamEventSink* eventSink() const { return sink_.load(); }
     std::uint8_t channel() const { return channel_; }
 
-  private:
+private:
     // Copies at most limit bytes of the front frame; 0 when the queue is empty.
     std::int32_t TakePiece(std::uint8_t* out, std::int32_t limit);
 
@@ -87,7 +87,7 @@ class TovraFrameStream : public IStreamBase {
 // The multiplexer: runs received bytes through the frame decoder and hands each complete frame
 // to the stream registered for its channel; writes go to the lower stream (the device).
 class TovraStream : public IStreamBase, public IStreamEventSink, private IFrameDispatch {
-  public:
+public:
     TovraStream() : decoder_(*this) {}
     ~TovraStream() override;
 
@@ -121,7 +121,7 @@ class TovraStream : public IStreamBase, public IStreamEventSink, private IFrameD
 
     void OnData(const std::uint8_t* payload, std::int32_t n) override;
 
-  private:
+private:
     void DispatchFrame(std::uint8_t channel, const std::uint8_t* payload, std::size_t n) override;
 
     FrameDecoder decoder_;          // reader thread only

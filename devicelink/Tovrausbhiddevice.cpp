@@ -15,7 +15,9 @@ namespace {
 constexpr std::int32_t ReaderChunk = 256;
 constexpr std::int32_t LastStreamNumber = 254;
 
-bool ValidStreamNumber(std::int32_t number) { return number >= 0 && number <= LastStreamNumber; }
+bool ValidStreamNumber(std::int32_t number) {
+    return number >= 0 && number <= LastStreamNumber;
+}
 
 // One step above normal scheduling priority, best effort: without the right to raise it the
 // thread keeps the normal one.
@@ -41,7 +43,9 @@ const char* TovraUsbHidDeviceEnum::GetDeviceName(std::int32_t index) {
 TovraUsbHidThread::TovraUsbHidThread(TovraUsbHidDevice& device)
     : device_(device), thread_([this] { Body(); }) {}
 
-TovraUsbHidThread::~TovraUsbHidThread() { Stop(); }
+TovraUsbHidThread::~TovraUsbHidThread() {
+    Stop();
+}
 
 void TovraUsbHidThread::Pause() {
     std::lock_guard<std::mutex> guard(lock_);
@@ -184,8 +188,7 @@ bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t
 }
 
 std::int32_t TovraUsbHidDevice::SendString(const char* text, std::int32_t length) {
-    if (!opened_.load(std::memory_order_acquire) || length < 0 ||
-        (length > 0 && text == nullptr)) {
+    if (!opened_.load(std::memory_order_acquire) || length < 0 || (length > 0 && text == nullptr)) {
         return 0;
     }
     const std::int32_t accepted = control_->Write(text, length);

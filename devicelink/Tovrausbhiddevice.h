@@ -79,10 +79,10 @@ private:
     void Body();
 
     TovraUsbHidDevice& device_;
-    std::mutex lock_;                // guards pauseCount_ and stopRequested_
-    std::condition_variable wake_;   // signalled when either changes
-    int pauseCount_ = 1;             // guarded by lock_
-    bool stopRequested_ = false;     // guarded by lock_
+    std::mutex lock_;               // guards pauseCount_ and stopRequested_
+    std::condition_variable wake_;  // signalled when either changes
+    int pauseCount_ = 1;            // guarded by lock_
+    bool stopRequested_ = false;    // guarded by lock_
     std::thread thread_;
 };
 

@@ -85,8 +85,8 @@ std::int32_t UsbHid::Read(void* buffer, std::int32_t n) {
             }
         }
     }
-    const auto count = std::min<std::uint32_t>(static_cast<std::uint32_t>(n),
-                                               reportLength_ - readPosition_);
+    const auto count =
+        std::min<std::uint32_t>(static_cast<std::uint32_t>(n), reportLength_ - readPosition_);
     if (count > 0) {
         const std::size_t at =
             static_cast<std::size_t>(currentReport_) * reportLength_ + readPosition_;

@@ -15,13 +15,13 @@
 namespace {
 
 const std::set<std::string> PublicFunctions = {
-    "DVE_Create",         "DVE_GetNumDevices", "DVE_GetDeviceName", "DVE_Delete",
-    "DEV_Create",         "DEV_Open",          "DEV_Pause",         "DEV_Resume",
-    "DEV_SetParameter",   "DEV_GetParameter",  "DEV_SendString",    "DEV_ReceiveString",
-    "DEV_OpenStream",     "DEV_CloseStream",   "DEV_Delete",        "STRM_Read",
-    "STRM_Write",         "STRM_Flush",        "FRC_Create",        "FRC_Delete",
-    "FRC_Size",           "FRC_GetFrame",      "FRM_GetName",       "FRMmfd_GetId",
-    "FRMmfd_GetSize",     "FRMmfd_GetNumItems", "FRMmfd_GetItem",   "ITEM_GetName",
+    "DVE_Create",       "DVE_GetNumDevices",  "DVE_GetDeviceName", "DVE_Delete",
+    "DEV_Create",       "DEV_Open",           "DEV_Pause",         "DEV_Resume",
+    "DEV_SetParameter", "DEV_GetParameter",   "DEV_SendString",    "DEV_ReceiveString",
+    "DEV_OpenStream",   "DEV_CloseStream",    "DEV_Delete",        "STRM_Read",
+    "STRM_Write",       "STRM_Flush",         "FRC_Create",        "FRC_Delete",
+    "FRC_Size",         "FRC_GetFrame",       "FRM_GetName",       "FRMmfd_GetId",
+    "FRMmfd_GetSize",   "FRMmfd_GetNumItems", "FRMmfd_GetItem",    "ITEM_GetName",
     "ITEM_GetType",
 };
 
@@ -31,7 +31,8 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     const std::vector<char> file((std::istreambuf_iterator<char>(in)),
                                  std::istreambuf_iterator<char>());
     std::set<std::string> names;
-    if (file.size() < sizeof(Elf64_Ehdr)) return names;
+    if (file.size() < sizeof(Elf64_Ehdr))
+        return names;
     Elf64_Ehdr eh;
     std::memcpy(&eh, file.data(), sizeof eh);
     if (std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64) {
@@ -44,15 +45,18 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     };
     for (std::size_t i = 0; i < eh.e_shnum; ++i) {
         const Elf64_Shdr sh = section(i);
-        if (sh.sh_type != SHT_DYNSYM) continue;
+        if (sh.sh_type != SHT_DYNSYM)
+            continue;
         const Elf64_Shdr strtab = section(sh.sh_link);
         for (std::size_t k = 1; k < sh.sh_size / sizeof(Elf64_Sym); ++k) {
             Elf64_Sym sym;
             std::memcpy(&sym, file.data() + sh.sh_offset + k * sizeof sym, sizeof sym);
             const int bind = ELF64_ST_BIND(sym.st_info);
-            if (sym.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK)) continue;
+            if (sym.st_shndx == SHN_UNDEF || (bind != STB_GLOBAL && bind != STB_WEAK))
+                continue;
             const std::string name(file.data() + strtab.sh_offset + sym.st_name);
-            if (name == "_init" || name == "_fini") continue;
+            if (name == "_init" || name == "_fini")
+                continue;
             names.insert(name);
         }
     }
@@ -90,4 +94,6 @@ TEST(ExportsTest, SharedLibraryLoadsAndBindsEveryName) {
 
 extern "C" int tovra_header_compiles_as_c(void);
 
-TEST(ExportsTest, PublicHeaderCompilesAsC) { EXPECT_EQ(tovra_header_compiles_as_c(), 1); }
+TEST(ExportsTest, PublicHeaderCompilesAsC) {
+    EXPECT_EQ(tovra_header_compiles_as_c(), 1);
+}

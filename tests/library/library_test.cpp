@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "Framecodec.h"
 #include "MemoryHidPlatform.h"
 #include "ParameterIds.h"
 #include "Records.h"
-#include "VirtualDetector.h"
-#include "Framecodec.h"
 #include "Usbhid.h"
+#include "VirtualDetector.h"
 #include "platform/HidPlatform.h"
 #include "tovra.h"
 
@@ -60,7 +60,8 @@ protected:
 };
 
 Bytes Frame(std::uint8_t channel, const Bytes& payload) {
-    return tovra::EncodeFrame(0, channel, payload.data(), static_cast<std::uint16_t>(payload.size()));
+    return tovra::EncodeFrame(0, channel, payload.data(),
+                              static_cast<std::uint16_t>(payload.size()));
 }
 
 // An input report of the given length carrying bytes behind the report-ID byte.
@@ -83,7 +84,8 @@ TEST_F(LibraryTest, TransportPacksBytesIntoReports) {
         std::size_t written;
         std::size_t reportsBeforeFlush;
     };
-    const Case cases[] = {{"64 bytes fill one report", 64, 1}, {"8 bytes wait", 8, 0},
+    const Case cases[] = {{"64 bytes fill one report", 64, 1},
+                          {"8 bytes wait", 8, 0},
                           {"130 bytes fill two", 130, 2}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -93,7 +95,8 @@ TEST_F(LibraryTest, TransportPacksBytesIntoReports) {
         tovra::UsbHid transport;
         ASSERT_TRUE(transport.Open(raw.path));
         Bytes data(c.written);
-        for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i + 1);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i + 1);
         EXPECT_EQ(transport.Write(data.data(), static_cast<std::int32_t>(data.size())),
                   static_cast<std::int32_t>(c.written));
         EXPECT_EQ(fresh.OutputReports(raw.path).size(), c.reportsBeforeFlush);
@@ -290,9 +293,12 @@ TEST_F(LibraryTest, EveryRecordReadsAndWritesOverTheExports) {
         bool readable;
     };
     std::vector<Case> cases = {{0, 18, true}, {1, 16, true}};
-    for (int slot = 0; slot < 9; ++slot) cases.push_back({holvane::ModeId(slot), 292, true});
-    for (int slot = 4; slot < 9; ++slot) cases.push_back({holvane::ModeSettingsId(slot), 26, false});
-    for (int slot = 14; slot <= 25; ++slot) cases.push_back({holvane::PatternId(slot), 266, true});
+    for (int slot = 0; slot < 9; ++slot)
+        cases.push_back({holvane::ModeId(slot), 292, true});
+    for (int slot = 4; slot < 9; ++slot)
+        cases.push_back({holvane::ModeSettingsId(slot), 26, false});
+    for (int slot = 14; slot <= 25; ++slot)
+        cases.push_back({holvane::PatternId(slot), 266, true});
     TOVRA_DEV dev = OpenDevice();
     for (const auto& c : cases) {
         SCOPED_TRACE(c.id);
@@ -307,7 +313,8 @@ TEST_F(LibraryTest, EveryRecordReadsAndWritesOverTheExports) {
         if (c.readable) {
             Bytes back(value.size(), 0);
             EXPECT_EQ(DEV_GetParameter(dev, c.id, back.data(), c.size, 1500), 1);
-            if (c.id <= 1 || writable) EXPECT_EQ(back, value);
+            if (c.id <= 1 || writable)
+                EXPECT_EQ(back, value);
         }
     }
     EXPECT_EQ(DEV_SetParameter(dev, 55, nullptr, 0, 1500), 1);

@@ -1,0 +1,33 @@
+#include "platform/HidPlatform.h"
+
+#include <atomic>
+
+#include "platform/LinuxHidraw.h"
+
+namespace tovra {
+
+namespace {
+
+std::atomic<IHidPlatform*> installedPlatform{nullptr};
+
+IHidPlatform& OperatingSystemPlatform() {
+    // Created on first use and never destroyed, so that a library object still alive while
+    // the process exits never meets a destroyed platform.
+    static IHidPlatform* const platform = new LinuxHidrawPlatform();
+    return *platform;
+}
+
+}  // namespace
+
+IHidPlatform& CurrentHidPlatform() {
+    if (IHidPlatform* platform = installedPlatform.load(std::memory_order_acquire)) {
+        return *platform;
+    }
+    return OperatingSystemPlatform();
+}
+
+void SetHidPlatform(IHidPlatform* platform) {
+    installedPlatform.store(platform, std::memory_order_release);
+}
+
+}  // namespace tovra

@@ -1,0 +1,29 @@
+#include "platform/HidPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/LinuxHidraw.h"
+
+using namespace tovra;
+
+namespace {
+
+class EmptyPlatform : public IHidPlatform {
+  public:
+    std::vector<HidInterfaceInfo> ListInterfaces() override { return {}; }
+    std::unique_ptr<IHidDevice> Open(const std::string&) override { return nullptr; }
+};
+
+}  // namespace
+
+TEST(HidPlatformTest, InstalledPlatformReplacesTheOperatingSystemsUntilCleared) {
+    IHidPlatform& os = CurrentHidPlatform();
+    EXPECT_NE(dynamic_cast<LinuxHidrawPlatform*>(&os), nullptr);
+    EXPECT_EQ(&CurrentHidPlatform(), &os);  // one process-wide instance
+
+    EmptyPlatform installed;
+    SetHidPlatform(&installed);
+    EXPECT_EQ(&CurrentHidPlatform(), &installed);
+    SetHidPlatform(nullptr);
+    EXPECT_EQ(&CurrentHidPlatform(), &os);
+}
