@@ -127,12 +127,17 @@ std::optional<PatternView> ViewOf(const PatternRecord* pattern) {
 }  // namespace
 
 QFont WindowFont() {
-    QFont font;
-    if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-        font = QFont(QStringLiteral("Tahoma"));
-    } else {
-        font = QFont(QStringLiteral("Sans Serif"));
-        font.setStyleHint(QFont::SansSerif);
+    // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first,
+    // so that captions sized for it still fit.
+    static const char* const Families[] = {"Tahoma", "Liberation Sans", "Arimo",
+                                           "DejaVu Sans Condensed"};
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    for (const char* family : Families) {
+        if (QFontDatabase::hasFamily(QString::fromUtf8(family))) {
+            font = QFont(QString::fromUtf8(family));
+            break;
+        }
     }
     font.setPixelSize(11);
     return font;
@@ -355,11 +360,11 @@ void TMainForm::BuildPatternsPage() {
         Label(page, "2. Select the slot and press 'Upload'", 212, 68, GuidanceColour);
     UploadPatternStep2Label->setObjectName(QStringLiteral("UploadPatternStep2Label"));
     UploadPatternStep2Label->hide();
-    QStringList slots;
+    QStringList slotNames;
     for (const PatternSlotInfo& slot : PatternSlots) {
-        slots << FromView(slot.name);
+        slotNames << FromView(slot.name);
     }
-    UploadPatternComboBox = ComboBox(page, "UploadPatternComboBox", 212, 86, 129, slots);
+    UploadPatternComboBox = ComboBox(page, "UploadPatternComboBox", 212, 86, 129, slotNames);
     UploadPatternComboBox->hide();
     UploadPatternBtn =
         Button(page, "UploadPatternBtn", "Upload", "Upload the Pattern to Vantor", 344, 86, 120);

@@ -94,10 +94,12 @@ SettingsGrid::SettingsGrid(std::span<const SettingsRow> rows, QWidget* parent)
                     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
     setWordWrap(false);
+    setTextElideMode(Qt::ElideNone);
     setFrameShape(QFrame::Box);
     setLineWidth(1);
     setStyleSheet(QStringLiteral(
-        "QTableWidget { background: white; gridline-color: rgb(123, 158, 189); }"));
+        "QTableWidget { background: white; gridline-color: rgb(123, 158, 189); }"
+        "QTableWidget::item { padding: 0px; }"));
     setItemDelegateForColumn(ValueColumn, new ValueDelegate(*this));
 
     for (int r = 0; r < RowCount(); ++r) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "AboutDlg.h"
+#include "Artwork.h"
 #include "Mainformunit.h"
 #include "Splashformunit.h"
 #include "UserDialogs.h"

@@ -17,3 +17,12 @@ inline QApplication& TestApplication() {
 }
 
 }  // namespace holvane::testing
+
+namespace holvane::testing {
+
+// A first base of a fixture whose members are widgets: the application exists before them.
+struct WithApplication {
+    WithApplication() { TestApplication(); }
+};
+
+}  // namespace holvane::testing
