@@ -4,10 +4,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 
 #include "Records.h"
 
 namespace holvane {
+
+// A read-only view of a whole pattern: a PatternRecord or the pattern part of a ModeRecord.
+using PatternView = std::span<const std::uint8_t, PatternSize>;
 
 inline constexpr int PatternColumns = 50;
 inline constexpr int PatternRows = 35;
@@ -26,7 +31,7 @@ constexpr std::uint8_t PatternCellMask(int row) {
     return static_cast<std::uint8_t>(1u << (row % 8));
 }
 
-constexpr bool PatternCell(const PatternRecord& pattern, int row, int column) {
+constexpr bool PatternCell(PatternView pattern, int row, int column) {
     return (pattern[PatternCellByte(row, column)] & PatternCellMask(row)) != 0;
 }
 

@@ -47,8 +47,8 @@ bool ValidPatternSlot(int slot) {
     return slot >= FirstPatternSlot && slot <= LastPatternSlot;
 }
 
-template <typename Record>
-std::int32_t SizeOf(const Record& r) {
+template <typename Bytes>
+std::int32_t SizeOf(const Bytes& r) {
     return static_cast<std::int32_t>(r.size());
 }
 
@@ -134,7 +134,8 @@ std::uint8_t DetectorLink::SetMode(int modeSlot, const ModeRecord& mode) {
     return Set(ModeId(modeSlot), mode.data(), SizeOf(mode));
 }
 
-std::uint8_t DetectorLink::SetModeSettings(int modeSlot, const ModeSettingsRecord& settings) {
+std::uint8_t DetectorLink::SetModeSettings(
+    int modeSlot, std::span<const std::uint8_t, ModeSettingsSize> settings) {
     if (!ValidModeSlot(modeSlot)) {
         return 0;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "Records.h"
 #include "tovra.h"
@@ -47,7 +48,9 @@ public:
 
     std::uint8_t GetMode(int modeSlot, ModeRecord& mode);
     std::uint8_t SetMode(int modeSlot, const ModeRecord& mode);
-    std::uint8_t SetModeSettings(int modeSlot, const ModeSettingsRecord& settings);
+    // The settings part of a mode (bytes 0..25); the detector keeps the mode's pattern.
+    std::uint8_t SetModeSettings(int modeSlot,
+                                 std::span<const std::uint8_t, ModeSettingsSize> settings);
     std::uint8_t GetPattern(int patternSlot, PatternRecord& pattern);
     std::uint8_t SetPattern(int patternSlot, const PatternRecord& pattern);
     std::uint8_t GetUniversalSettings(UniversalSettingsRecord& settings);

@@ -313,8 +313,9 @@ TEST_F(LibraryTest, EveryRecordReadsAndWritesOverTheExports) {
         if (c.readable) {
             Bytes back(value.size(), 0);
             EXPECT_EQ(DEV_GetParameter(dev, c.id, back.data(), c.size, 1500), 1);
-            if (c.id <= 1 || writable)
+            if (c.id <= 1 || writable) {
                 EXPECT_EQ(back, value);
+            }
         }
     }
     EXPECT_EQ(DEV_SetParameter(dev, 55, nullptr, 0, 1500), 1);

@@ -1,0 +1,49 @@
+// The drawing surface of a pattern picture: a retained bitmap and the few operations the two
+// pattern drawings use. Every implementation must give the same pixels for them:
+//
+// - Rectangles are left/top inclusive, right/bottom exclusive.
+// - A line covers the points from its start up to, but not including, its end point, and leaves
+//   the pen at the end point. A pen of width w spreads across the line's direction over the
+//   w pixels from -w/2 to w-1-w/2 (integer division): a width-2 vertical line at x covers pixel
+//   columns x-1 and x, a width-1 line column x only.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace holvane {
+
+struct Rgb {
+    std::uint8_t red;
+    std::uint8_t green;
+    std::uint8_t blue;
+    bool operator==(const Rgb&) const = default;
+};
+
+struct Rect {
+    int left;
+    int top;
+    int right;
+    int bottom;
+};
+
+enum class PenStyle { Solid };
+
+class PatternCanvas {
+  public:
+    virtual ~PatternCanvas() = default;
+
+    // Fills the rectangle with the colour.
+    virtual void FillRect(const Rect& rect, Rgb colour) = 0;
+    // Draws the rectangle's outline one pixel wide: columns left and right-1, rows top and
+    // bottom-1.
+    virtual void FrameRect(const Rect& rect, Rgb colour) = 0;
+    // Writes the text in the canvas's default font with its top-left corner at (x, y), on a
+    // transparent background.
+    virtual void WriteText(int x, int y, std::string_view text, Rgb colour) = 0;
+    virtual void SetPen(PenStyle style, int width, Rgb colour) = 0;
+    virtual void MoveTo(int x, int y) = 0;
+    virtual void LineTo(int x, int y) = 0;
+};
+
+}  // namespace holvane
