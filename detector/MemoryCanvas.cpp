@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace holvane {
@@ -117,36 +116,9 @@ void MemoryCanvas::MoveTo(int x, int y) {
     penY_ = y;
 }
 
-// Bresenham's line from the pen to (x, y) without its end point, each point widened across the
-// line's main direction.
 void MemoryCanvas::LineTo(int x, int y) {
-    const int dx = std::abs(x - penX_);
-    const int dy = std::abs(y - penY_);
-    const int sx = x > penX_ ? 1 : -1;
-    const int sy = y > penY_ ? 1 : -1;
-    const bool mostlyVertical = dy > dx;
-    const int spreadFrom = -(penWidth_ / 2);
-    int px = penX_;
-    int py = penY_;
-    int error = dx - dy;
-    while (px != x || py != y) {
-        for (int k = spreadFrom; k < spreadFrom + penWidth_; ++k) {
-            if (mostlyVertical) {
-                Plot(px + k, py, penColour_);
-            } else {
-                Plot(px, py + k, penColour_);
-            }
-        }
-        const int twice = 2 * error;
-        if (twice > -dy) {
-            error -= dy;
-            px += sx;
-        }
-        if (twice < dx) {
-            error += dx;
-            py += sy;
-        }
-    }
+    ForEachLinePixel(penX_, penY_, x, y, penWidth_,
+                     [this](int px, int py) { Plot(px, py, penColour_); });
     penX_ = x;
     penY_ = y;
 }

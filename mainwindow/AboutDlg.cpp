@@ -25,7 +25,9 @@ QLabel* NoticeLabel(const QString& text, int x, int y, QWidget* parent) {
 
 }  // namespace
 
-QString VersionText() { return QStringLiteral("V. ") + QString::fromUtf8(HolvaneProductVersion); }
+QString VersionText() {
+    return QStringLiteral("V. ") + QString::fromUtf8(HolvaneProductVersion);
+}
 
 TAboutDlg::TAboutDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |

@@ -36,8 +36,8 @@ void PaintField(QPainter& p, const QPointF& centre, qreal step, int count, const
         QColor ring = colour;
         ring.setAlphaF(0.5 * (count - i + 1) / count);
         p.setPen(QPen(ring, 1.5));
-        p.drawArc(QRectF(centre.x() - step * i * 1.6, centre.y() - step * i * 0.5,
-                         step * i * 3.2, step * i),
+        p.drawArc(QRectF(centre.x() - step * i * 1.6, centre.y() - step * i * 0.5, step * i * 3.2,
+                         step * i),
                   180 * 16, 180 * 16);
     }
 }

@@ -67,8 +67,8 @@ QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor
     return label;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint,
-                    int x, int y, int width, int height = 23) {
+QPushButton* Button(QWidget* parent, const char* name, const char* caption, const char* hint, int x,
+                    int y, int width, int height = 23) {
     auto* button = new QPushButton(QString::fromUtf8(caption), parent);
     button->setObjectName(QString::fromUtf8(name));
     button->setToolTip(QString::fromUtf8(hint));
@@ -219,17 +219,16 @@ void TMainForm::BuildMenus() {
     // The backup actions are wired by their own handlers.
     Actions1 = bar->addMenu(QStringLiteral("&Backup"));
     Actions1->setObjectName(QStringLiteral("Actions1"));
-    CreateBackupMenu =
-        item(Actions1, "CreateBackupMenu", "&Create a Backup of Vantor...", nullptr);
+    CreateBackupMenu = item(Actions1, "CreateBackupMenu", "&Create a Backup of Vantor...", nullptr);
     OpenBackupMenu = item(Actions1, "OpenBackupMenu", "&Open a Backup file...", nullptr);
     RestoreBackupMenu =
         item(Actions1, "RestoreBackupMenu", "&Restore a Backup to Vantor...", nullptr);
 
     Help1 = bar->addMenu(QStringLiteral("&Help"));
     Help1->setObjectName(QStringLiteral("Help1"));
-    VisitKorvaneHomePageMenu = item(Help1, "VisitKorvaneHomePageMenu",
-                                    "&Visit Korvane Home Page...",
-                                    &TMainForm::VisitKorvaneHomePageMenuClick);
+    VisitKorvaneHomePageMenu =
+        item(Help1, "VisitKorvaneHomePageMenu", "&Visit Korvane Home Page...",
+             &TMainForm::VisitKorvaneHomePageMenuClick);
     Help1->addSeparator();
     SendKorvaneUSAanEmail = item(Help1, "SendKorvaneUSAanEmail", "Send Korvane &USA an Email...",
                                  &TMainForm::SendKorvaneUSAanEmailClick);
@@ -243,9 +242,8 @@ void TMainForm::BuildMenus() {
     VantorTradixInstructionManual =
         item(Help1, "VantorTradixInstructionManual", "Vantor Tradix User Guide...",
              &TMainForm::VantorTradixInstructionManualClick);
-    VantorInstructionManual =
-        item(Help1, "VantorInstructionManual", "Vantor Instruction Manual...",
-             &TMainForm::VantorInstructionManualClick);
+    VantorInstructionManual = item(Help1, "VantorInstructionManual", "Vantor Instruction Manual...",
+                                   &TMainForm::VantorInstructionManualClick);
     Help1->addSeparator();
     AboutMenu = item(Help1, "AboutMenu", "&About...", &TMainForm::AboutMenuClick);
     Help1->addSeparator();
@@ -268,19 +266,17 @@ void TMainForm::BuildSettingsPage() {
     SaveModePattern->setObjectName(QStringLiteral("SaveModePattern"));
 
     Label(page, "I want to:", 290, 90, GuidanceColour);
-    ModeActionsComboBox = ComboBox(page, "ModeActionsComboBox", 290, 105, 165,
-                                   {QStringLiteral("Download Mode from Vantor"),
-                                    QStringLiteral("Upload Mode to Vantor"),
-                                    QStringLiteral("Save Mode to a File"),
-                                    QStringLiteral("Open Mode from a File")});
+    ModeActionsComboBox = ComboBox(
+        page, "ModeActionsComboBox", 290, 105, 165,
+        {QStringLiteral("Download Mode from Vantor"), QStringLiteral("Upload Mode to Vantor"),
+         QStringLiteral("Save Mode to a File"), QStringLiteral("Open Mode from a File")});
     ModeSettingsGrid = new SettingsGrid(ModeSettingsRows, page);
     ModeSettingsGrid->setObjectName(QStringLiteral("ModeSettingsGrid"));
     ModeSettingsGrid->setGeometry(12, 105, 253, 202);
     connect(ModeSettingsGrid, &SettingsGrid::AfterEdit, this,
             &TMainForm::ModeSettingsGridAfterEdit);
 
-    UploadModeLabel =
-        Label(page, "Select the slot and\r\npress 'Upload'", 324, 60, GuidanceColour);
+    UploadModeLabel = Label(page, "Select the slot and\r\npress 'Upload'", 324, 60, GuidanceColour);
     UploadModeLabel->setObjectName(QStringLiteral("UploadModeLabel"));
     UploadModeLabel->hide();
     DownloadModeLabel =
@@ -308,15 +304,14 @@ void TMainForm::BuildSettingsPage() {
                             "Download Universal Settings from Vantor", 324, 339, 129);
     UploadGlbBtn = Button(page, "UploadGlbBtn", "Upload", "Upload Universal Settings to Vantor",
                           324, 364, 129);
-    SaveGlbBtn = Button(page, "SaveGlbBtn", "Save...", "Save Universal Settings in a File", 324,
-                        389, 129);
-    OpenGlbBtn = Button(page, "OpenGlbBtn", "Open...", "Open File with Universal Settings", 324,
-                        414, 129);
+    SaveGlbBtn =
+        Button(page, "SaveGlbBtn", "Save...", "Save Universal Settings in a File", 324, 389, 129);
+    OpenGlbBtn =
+        Button(page, "OpenGlbBtn", "Open...", "Open File with Universal Settings", 324, 414, 129);
     Separator(page, 324, 449, 129);
     RestoreUniversalBtn = Button(page, "RestoreUniversalBtn", "Restore Defaults",
                                  "Restore Default Universal Settings", 324, 460, 129);
-    connect(RestoreUniversalBtn, &QPushButton::clicked, this,
-            &TMainForm::RestoreUniversalBtnClick);
+    connect(RestoreUniversalBtn, &QPushButton::clicked, this, &TMainForm::RestoreUniversalBtnClick);
 
     Label(page, "Preferences:", 12, 496, SettingsHeadingColour, true);
     PrefSettingsGrid = new SettingsGrid(PreferencesRows, page);
@@ -326,8 +321,8 @@ void TMainForm::BuildSettingsPage() {
             &TMainForm::PrefSettingsGridAfterEdit);
     DownloadPrefBtn = Button(page, "DownloadPrefBtn", "Download",
                              "Download Preferences from Vantor", 324, 517, 129);
-    UploadPrefBtn = Button(page, "UploadPrefBtn", "Upload", "Upload Preferences to Vantor", 324,
-                           542, 129);
+    UploadPrefBtn =
+        Button(page, "UploadPrefBtn", "Upload", "Upload Preferences to Vantor", 324, 542, 129);
     Separator(page, 324, 582, 129);
     RestorePrefBtn = Button(page, "RestorePrefBtn", "Restore Defaults",
                             "Restore Default Preferences", 324, 597, 129);
@@ -443,9 +438,13 @@ PatternRecord TMainForm::CurrentModePattern() const {
     return pattern;
 }
 
-bool TMainForm::ExecuteOpenDlg() { return dialogs_.RunOpenDialog(this, OpenDlg); }
+bool TMainForm::ExecuteOpenDlg() {
+    return dialogs_.RunOpenDialog(this, OpenDlg);
+}
 
-bool TMainForm::ExecuteSaveDlg() { return dialogs_.RunSaveDialog(this, SaveDlg); }
+bool TMainForm::ExecuteSaveDlg() {
+    return dialogs_.RunSaveDialog(this, SaveDlg);
+}
 
 void TMainForm::ShowError(std::string_view text) {
     dialogs_.ShowMessage(this, MessageKind::Error, text);
@@ -492,7 +491,9 @@ PatternImage& TMainForm::PatternPicture(int entry) const {
     return *patternImages_.at(static_cast<std::size_t>(entry));
 }
 
-QAction* TMainForm::SavePatternItem(int entry) const { return PatternPicture(entry).SaveItem(); }
+QAction* TMainForm::SavePatternItem(int entry) const {
+    return PatternPicture(entry).SaveItem();
+}
 
 QString TMainForm::DocumentPath(const QString& fileName) {
     return QCoreApplication::applicationDirPath() + QDir::separator() + fileName;
@@ -507,7 +508,9 @@ void TMainForm::OpenDocument(const QString& fileName) {
     dialogs_.OpenWithSystem(QUrl::fromLocalFile(path));
 }
 
-void TMainForm::ExitMenuClick() { close(); }
+void TMainForm::ExitMenuClick() {
+    close();
+}
 
 void TMainForm::VisitKorvaneHomePageMenuClick() {
     dialogs_.OpenWithSystem(QUrl(QString::fromUtf8(HomePageLink)));
@@ -543,11 +546,17 @@ void TMainForm::AboutMenuClick() {
     }
 }
 
-void TMainForm::ModeSettingsGridAfterEdit(int row) { ModeSettingsGrid->ApplyLimits(row); }
+void TMainForm::ModeSettingsGridAfterEdit(int row) {
+    ModeSettingsGrid->ApplyLimits(row);
+}
 
-void TMainForm::GlobalSettingsGridAfterEdit(int row) { GlobalSettingsGrid->ApplyLimits(row); }
+void TMainForm::GlobalSettingsGridAfterEdit(int row) {
+    GlobalSettingsGrid->ApplyLimits(row);
+}
 
-void TMainForm::PrefSettingsGridAfterEdit(int row) { PrefSettingsGrid->ApplyLimits(row); }
+void TMainForm::PrefSettingsGridAfterEdit(int row) {
+    PrefSettingsGrid->ApplyLimits(row);
+}
 
 void TMainForm::RestoreUniversalBtnClick() {
     DefaultUniversalSettings(UniversalSettings);

@@ -166,8 +166,9 @@ public:
     std::array<PatternImage*, 4> MyModePatternImages;  // MyMode1PatternImage .. MyMode4PatternImage
     QAction* SaveGlintmapMenuItem;
     QAction* SaveSvMenuItem;
-    std::array<QAction*, 6> SaveUserMenuItems;      // SaveUser0MenuItem .. SaveUser5MenuItem
-    std::array<QAction*, 4> SaveUserModeMenuItems;  // SaveUserMode0MenuItem .. SaveUserMode3MenuItem
+    std::array<QAction*, 6> SaveUserMenuItems;  // SaveUser0MenuItem .. SaveUser5MenuItem
+    std::array<QAction*, 4>
+        SaveUserModeMenuItems;  // SaveUserMode0MenuItem .. SaveUserMode3MenuItem
     QAction* SaveExchangeMenuItem;
 
     // --- Handlers ---

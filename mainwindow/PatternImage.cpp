@@ -11,7 +11,9 @@ namespace holvane {
 
 namespace {
 
-QColor ToQColor(Rgb colour) { return QColor(colour.red, colour.green, colour.blue); }
+QColor ToQColor(Rgb colour) {
+    return QColor(colour.red, colour.green, colour.blue);
+}
 
 }  // namespace
 

@@ -97,9 +97,9 @@ SettingsGrid::SettingsGrid(std::span<const SettingsRow> rows, QWidget* parent)
     setTextElideMode(Qt::ElideNone);
     setFrameShape(QFrame::Box);
     setLineWidth(1);
-    setStyleSheet(QStringLiteral(
-        "QTableWidget { background: white; gridline-color: rgb(123, 158, 189); }"
-        "QTableWidget::item { padding: 0px; }"));
+    setStyleSheet(
+        QStringLiteral("QTableWidget { background: white; gridline-color: rgb(123, 158, 189); }"
+                       "QTableWidget::item { padding: 0px; }"));
     setItemDelegateForColumn(ValueColumn, new ValueDelegate(*this));
 
     for (int r = 0; r < RowCount(); ++r) {
@@ -113,7 +113,9 @@ SettingsGrid::SettingsGrid(std::span<const SettingsRow> rows, QWidget* parent)
     }
 }
 
-QString SettingsGrid::Caption(int row) const { return item(row, CaptionColumn)->text(); }
+QString SettingsGrid::Caption(int row) const {
+    return item(row, CaptionColumn)->text();
+}
 
 std::string SettingsGrid::Text(int row) const {
     return item(row, ValueColumn)->text().toStdString();

@@ -48,9 +48,9 @@ QString QtFilter(std::string_view filter) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         const QString& description = parts[i];
         const QString& mask = parts[i + 1];
-        entries << (description.contains(u'(') ? description
-                                               : description + QStringLiteral(" (") + mask +
-                                                     QStringLiteral(")"));
+        entries << (description.contains(u'(')
+                        ? description
+                        : description + QStringLiteral(" (") + mask + QStringLiteral(")"));
     }
     return entries.join(QStringLiteral(";;"));
 }
@@ -75,6 +75,8 @@ bool QtUserDialogs::RunSaveDialog(QWidget* owner, FileDialog& dialog) {
     return RunFileDialog(owner, dialog, QFileDialog::AcceptSave);
 }
 
-void QtUserDialogs::OpenWithSystem(const QUrl& target) { QDesktopServices::openUrl(target); }
+void QtUserDialogs::OpenWithSystem(const QUrl& target) {
+    QDesktopServices::openUrl(target);
+}
 
 }  // namespace holvane

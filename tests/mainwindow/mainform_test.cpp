@@ -93,16 +93,17 @@ TEST_F(MainFormTest, ShowsOnlyTheControlsOfNoActionAtStart) {
     for (QWidget* widget : hidden) {
         EXPECT_TRUE(widget->isHidden()) << widget->objectName().toStdString();
     }
-    const std::vector<QWidget*> shown = {
-        form.ModePatternImage,   form.ModeActionsComboBox, form.ModeSettingsGrid,
-        form.GlobalSettingsGrid, form.PrefSettingsGrid,    form.PatternActionsComboBox,
-        form.GlintmapImage,      form.SvImage,             form.MyModePatternImages[3]};
+    const std::vector<QWidget*> shown = {form.ModePatternImage,      form.ModeActionsComboBox,
+                                         form.ModeSettingsGrid,      form.GlobalSettingsGrid,
+                                         form.PrefSettingsGrid,      form.PatternActionsComboBox,
+                                         form.GlintmapImage,         form.SvImage,
+                                         form.MyModePatternImages[3]};
     for (QWidget* widget : shown) {
         EXPECT_FALSE(widget->isHidden()) << widget->objectName().toStdString();
     }
-    for (QComboBox* box : {form.ModeActionsComboBox, form.DownloadModeComboBox,
-                           form.UploadModeComboBox, form.PatternActionsComboBox,
-                           form.UploadPatternComboBox}) {
+    for (QComboBox* box :
+         {form.ModeActionsComboBox, form.DownloadModeComboBox, form.UploadModeComboBox,
+          form.PatternActionsComboBox, form.UploadPatternComboBox}) {
         EXPECT_EQ(box->currentIndex(), -1) << box->objectName().toStdString();
     }
     EXPECT_EQ(form.DownloadModeComboBox->itemText(0), "Current Mode");
@@ -177,9 +178,9 @@ TEST_F(MainFormTest, MissingDocumentsAreReportedWithTheirFullPath) {
         const QString path = QCoreApplication::applicationDirPath() + "/" + c.fileName;
         ASSERT_FALSE(QFile::exists(path));
         (form.*c.item)->trigger();
-        EXPECT_EQ(dialogs.messages, (std::vector<AskedMessage>{
-                                        {MessageKind::Error,
-                                         "Cannot find file:\r\n" + path.toStdString()}}));
+        EXPECT_EQ(dialogs.messages,
+                  (std::vector<AskedMessage>{
+                      {MessageKind::Error, "Cannot find file:\r\n" + path.toStdString()}}));
     }
     EXPECT_TRUE(dialogs.opened.empty());
 }

@@ -58,8 +58,7 @@ TEST(PatternImageTest, DrawingsGiveThePixelsOfTheMemoryCanvas) {
              DrawPattern(c, std::nullopt);
              DrawPattern(c, PatternView(full));
          }},
-        {"small picture over its empty state", SmallPatternPictureWidth,
-         SmallPatternPictureHeight,
+        {"small picture over its empty state", SmallPatternPictureWidth, SmallPatternPictureHeight,
          [&](PatternCanvas& c) {
              DrawSmallPattern(c, std::nullopt);
              DrawSmallPattern(c, PatternView(pattern));

@@ -63,29 +63,52 @@ struct TextCase {
 
 TEST_F(SettingsGridTest, EachRowShowsTheTextOfItsByte) {
     const TextCase cases[] = {
-        {Grid::Mode, 0, 17, 1, "On"},           {Grid::Mode, 0, 17, 0, "Off"},
-        {Grid::Mode, 0, 17, 2, "Off"},          {Grid::Mode, 1, 16, 1, "On"},
-        {Grid::Mode, 1, 16, 9, "Off"},          {Grid::Mode, 2, 21, 0, "High"},
-        {Grid::Mode, 2, 21, 2, "Low"},          {Grid::Mode, 3, 19, 0, "Neutral"},
-        {Grid::Mode, 3, 19, 7, "Difficult"},    {Grid::Mode, 4, 10, 0, "0"},
-        {Grid::Mode, 4, 10, 255, "255"},        {Grid::Mode, 5, 11, 0, "Normal"},
-        {Grid::Mode, 5, 11, 1, "Long"},         {Grid::Mode, 5, 11, 2, "Smooth"},
-        {Grid::Mode, 5, 11, 9, "Pitch Hold"},   {Grid::Mode, 6, 12, 0, "1"},
-        {Grid::Mode, 6, 12, 1, "2"},            {Grid::Mode, 6, 12, 2, "4"},
-        {Grid::Mode, 6, 12, 4, "Multi"},        {Grid::Mode, 7, 13, 0, "Conduct"},
-        {Grid::Mode, 7, 13, 3, "Ferrous"},      {Grid::Mode, 8, 14, 40, "40"},
-        {Grid::Mode, 9, 15, 7, "7"},            {Grid::Universal, 0, 0, 0, "Auto"},
-        {Grid::Universal, 0, 0, 5, "Manual"},   {Grid::Universal, 1, 1, 99, "99"},
-        {Grid::Universal, 2, 2, 253, "-3"},     {Grid::Universal, 2, 2, 254, "-2"},
-        {Grid::Universal, 2, 2, 255, "-1"},     {Grid::Universal, 2, 2, 0, "A"},
-        {Grid::Universal, 2, 2, 1, "1"},        {Grid::Universal, 2, 2, 2, "2"},
-        {Grid::Universal, 2, 2, 3, "3"},        {Grid::Universal, 2, 2, 5, "A"},
-        {Grid::Universal, 3, 5, 44, "44"},      {Grid::Universal, 4, 3, 0, "0"},
-        {Grid::Universal, 5, 7, 12, "12"},      {Grid::Universal, 6, 8, 11, "11"},
-        {Grid::Preferences, 0, 11, 3, "3"},     {Grid::Preferences, 1, 0, 0, "Normal"},
-        {Grid::Preferences, 1, 0, 2, "Sizing"}, {Grid::Preferences, 2, 7, 1, "On"},
-        {Grid::Preferences, 2, 7, 2, "Off"},    {Grid::Preferences, 3, 9, 1, "On"},
-        {Grid::Preferences, 3, 9, 0, "Off"},    {Grid::Preferences, 4, 8, 1, "On"},
+        {Grid::Mode, 0, 17, 1, "On"},
+        {Grid::Mode, 0, 17, 0, "Off"},
+        {Grid::Mode, 0, 17, 2, "Off"},
+        {Grid::Mode, 1, 16, 1, "On"},
+        {Grid::Mode, 1, 16, 9, "Off"},
+        {Grid::Mode, 2, 21, 0, "High"},
+        {Grid::Mode, 2, 21, 2, "Low"},
+        {Grid::Mode, 3, 19, 0, "Neutral"},
+        {Grid::Mode, 3, 19, 7, "Difficult"},
+        {Grid::Mode, 4, 10, 0, "0"},
+        {Grid::Mode, 4, 10, 255, "255"},
+        {Grid::Mode, 5, 11, 0, "Normal"},
+        {Grid::Mode, 5, 11, 1, "Long"},
+        {Grid::Mode, 5, 11, 2, "Smooth"},
+        {Grid::Mode, 5, 11, 9, "Pitch Hold"},
+        {Grid::Mode, 6, 12, 0, "1"},
+        {Grid::Mode, 6, 12, 1, "2"},
+        {Grid::Mode, 6, 12, 2, "4"},
+        {Grid::Mode, 6, 12, 4, "Multi"},
+        {Grid::Mode, 7, 13, 0, "Conduct"},
+        {Grid::Mode, 7, 13, 3, "Ferrous"},
+        {Grid::Mode, 8, 14, 40, "40"},
+        {Grid::Mode, 9, 15, 7, "7"},
+        {Grid::Universal, 0, 0, 0, "Auto"},
+        {Grid::Universal, 0, 0, 5, "Manual"},
+        {Grid::Universal, 1, 1, 99, "99"},
+        {Grid::Universal, 2, 2, 253, "-3"},
+        {Grid::Universal, 2, 2, 254, "-2"},
+        {Grid::Universal, 2, 2, 255, "-1"},
+        {Grid::Universal, 2, 2, 0, "A"},
+        {Grid::Universal, 2, 2, 1, "1"},
+        {Grid::Universal, 2, 2, 2, "2"},
+        {Grid::Universal, 2, 2, 3, "3"},
+        {Grid::Universal, 2, 2, 5, "A"},
+        {Grid::Universal, 3, 5, 44, "44"},
+        {Grid::Universal, 4, 3, 0, "0"},
+        {Grid::Universal, 5, 7, 12, "12"},
+        {Grid::Universal, 6, 8, 11, "11"},
+        {Grid::Preferences, 0, 11, 3, "3"},
+        {Grid::Preferences, 1, 0, 0, "Normal"},
+        {Grid::Preferences, 1, 0, 2, "Sizing"},
+        {Grid::Preferences, 2, 7, 1, "On"},
+        {Grid::Preferences, 2, 7, 2, "Off"},
+        {Grid::Preferences, 3, 9, 1, "On"},
+        {Grid::Preferences, 3, 9, 0, "Off"},
+        {Grid::Preferences, 4, 8, 1, "On"},
         {Grid::Preferences, 4, 8, 3, "Off"},
     };
     for (const TextCase& c : cases) {
@@ -116,12 +139,12 @@ TEST_F(SettingsGridTest, ModeSettingsForAFileAfterStartUp) {
 TEST_F(SettingsGridTest, DownloadedModeGoesBackInTheEncodingOfItsTexts) {
     ModeRecord downloaded{};
     downloaded.fill(0xEE);
-    downloaded[17] = 2;   // RecoveryDeep: shows Off
-    downloaded[11] = 9;   // AudioResponse: shows Pitch Hold
-    downloaded[21] = 2;   // TrashDensityLow: shows Low
-    downloaded[10] = 0;   // AudioVolumeGain: shows 0, no limit applied
-    downloaded[12] = 1;   // AudioTones "2"
-    downloaded[19] = 5;   // Difficult
+    downloaded[17] = 2;  // RecoveryDeep: shows Off
+    downloaded[11] = 9;  // AudioResponse: shows Pitch Hold
+    downloaded[21] = 2;  // TrashDensityLow: shows Low
+    downloaded[10] = 0;  // AudioVolumeGain: shows 0, no limit applied
+    downloaded[12] = 1;  // AudioTones "2"
+    downloaded[19] = 5;  // Difficult
     form.CurrentMode = downloaded;
     form.ShowModeSettings(form.CurrentModeSettings());
     ASSERT_TRUE(form.ReadModeSettingsFromGrid(form.CurrentModeSettings(), 5));
@@ -191,12 +214,12 @@ struct LimitCase {
 
 TEST_F(SettingsGridTest, IntegerRowsKeepTheirLimitsAfterAnEdit) {
     const LimitCase cases[] = {
-        {Grid::Mode, 4, "45", "30"},        {Grid::Mode, 4, "0", "1"},
-        {Grid::Mode, 4, "17", "17"},        {Grid::Mode, 8, "-5", "1"},
-        {Grid::Mode, 9, "31", "30"},        {Grid::Universal, 1, "0", "1"},
-        {Grid::Universal, 3, "60", "50"},   {Grid::Universal, 3, "50", "50"},
-        {Grid::Universal, 4, "0", "0"},     {Grid::Universal, 4, "31", "30"},
-        {Grid::Universal, 5, "0", "1"},     {Grid::Universal, 6, "12", "11"},
+        {Grid::Mode, 4, "45", "30"},         {Grid::Mode, 4, "0", "1"},
+        {Grid::Mode, 4, "17", "17"},         {Grid::Mode, 8, "-5", "1"},
+        {Grid::Mode, 9, "31", "30"},         {Grid::Universal, 1, "0", "1"},
+        {Grid::Universal, 3, "60", "50"},    {Grid::Universal, 3, "50", "50"},
+        {Grid::Universal, 4, "0", "0"},      {Grid::Universal, 4, "31", "30"},
+        {Grid::Universal, 5, "0", "1"},      {Grid::Universal, 6, "12", "11"},
         {Grid::Preferences, 0, "300", "30"}, {Grid::Preferences, 0, "0", "1"},
     };
     for (const LimitCase& c : cases) {
