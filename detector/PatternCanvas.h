@@ -47,6 +47,18 @@ public:
     virtual void LineTo(int x, int y) = 0;
 };
 
+// A one-pixel frame as four fills: columns left and right-1, rows top and bottom-1. Canvases
+// frame through it so that their frames agree pixel for pixel.
+inline void FrameWithFills(PatternCanvas& canvas, const Rect& rect, Rgb colour) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) {
+        return;
+    }
+    canvas.FillRect({rect.left, rect.top, rect.right, rect.top + 1}, colour);
+    canvas.FillRect({rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
+    canvas.FillRect({rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
+    canvas.FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+}
+
 // The pixels of a line of the given pen width from (x0, y0) to (x1, y1), its end point left out:
 // Bresenham's line, each point widened across the line's main direction. Every canvas paints its
 // lines through this one walk, so that all of them give the same pixels.

@@ -42,6 +42,24 @@ void PaintField(QPainter& p, const QPointF& centre, qreal step, int count, const
     }
 }
 
+// The product's name: "VANTOR" in bold white, "Tradix" smaller in gold below it.
+void PaintName(QPainter& p, QPoint at, int pixels, int width) {
+    QFont title(QStringLiteral("Sans Serif"));
+    title.setPixelSize(pixels);
+    title.setBold(true);
+    p.setFont(title);
+    p.setPen(Qt::white);
+    const int nameHeight = pixels * 6 / 5;
+    p.drawText(QRect(at.x(), at.y(), width, nameHeight), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("VANTOR"));
+    title.setPixelSize(pixels * 2 / 3);
+    title.setBold(false);
+    p.setFont(title);
+    p.setPen(Gold);
+    p.drawText(QRect(at.x() + 2, at.y() + nameHeight, width, pixels * 5 / 6),
+               Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tradix"));
+}
+
 }  // namespace
 
 QPixmap SplashPicture() {
@@ -63,17 +81,7 @@ QPixmap SplashPicture() {
     p.setBrush(glint);
     p.drawEllipse(QPointF(226, 200), 7, 4);
 
-    QFont title(QStringLiteral("Sans Serif"));
-    title.setPixelSize(34);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(Qt::white);
-    p.drawText(QRect(18, 26, 280, 40), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("VANTOR"));
-    title.setPixelSize(22);
-    title.setBold(false);
-    p.setFont(title);
-    p.setPen(Gold);
-    p.drawText(QRect(20, 66, 280, 28), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tradix"));
+    PaintName(p, QPoint(18, 26), 34, 280);
     QFont small(QStringLiteral("Sans Serif"));
     small.setPixelSize(11);
     p.setFont(small);
@@ -94,17 +102,7 @@ QPixmap AboutPicture() {
     p.fillRect(picture.rect(), band);
     PaintField(p, QPointF(52, 96), 9, 4, Gold);
     PaintDetector(p, QRectF(32, 84, 40, 14), Qt::white, 2.5);
-    QFont title(QStringLiteral("Sans Serif"));
-    title.setPixelSize(26);
-    title.setBold(true);
-    p.setFont(title);
-    p.setPen(Qt::white);
-    p.drawText(QRect(110, 26, 180, 32), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("VANTOR"));
-    title.setPixelSize(17);
-    title.setBold(false);
-    p.setFont(title);
-    p.setPen(Gold);
-    p.drawText(QRect(112, 58, 180, 24), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Tradix"));
+    PaintName(p, QPoint(110, 26), 26, 180);
     return picture;
 }
 

@@ -38,13 +38,7 @@ void PatternImage::FillRect(const Rect& rect, Rgb colour) {
 }
 
 void PatternImage::FrameRect(const Rect& rect, Rgb colour) {
-    if (rect.right <= rect.left || rect.bottom <= rect.top) {
-        return;
-    }
-    FillRect({rect.left, rect.top, rect.right, rect.top + 1}, colour);
-    FillRect({rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
-    FillRect({rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
-    FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+    FrameWithFills(*this, rect, colour);
 }
 
 void PatternImage::WriteText(int x, int y, std::string_view text, Rgb colour) {
