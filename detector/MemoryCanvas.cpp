@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
 #include <stdexcept>
 
 namespace holvane {
@@ -83,13 +82,7 @@ void MemoryCanvas::FillRect(const Rect& rect, Rgb colour) {
 }
 
 void MemoryCanvas::FrameRect(const Rect& rect, Rgb colour) {
-    if (rect.right <= rect.left || rect.bottom <= rect.top) {
-        return;
-    }
-    FillRect({rect.left, rect.top, rect.right, rect.top + 1}, colour);
-    FillRect({rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
-    FillRect({rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
-    FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+    FrameWithFills(*this, rect, colour);
 }
 
 void MemoryCanvas::WriteText(int x, int y, std::string_view text, Rgb colour) {
@@ -117,36 +110,9 @@ void MemoryCanvas::MoveTo(int x, int y) {
     penY_ = y;
 }
 
-// Bresenham's line from the pen to (x, y) without its end point, each point widened across the
-// line's main direction.
 void MemoryCanvas::LineTo(int x, int y) {
-    const int dx = std::abs(x - penX_);
-    const int dy = std::abs(y - penY_);
-    const int sx = x > penX_ ? 1 : -1;
-    const int sy = y > penY_ ? 1 : -1;
-    const bool mostlyVertical = dy > dx;
-    const int spreadFrom = -(penWidth_ / 2);
-    int px = penX_;
-    int py = penY_;
-    int error = dx - dy;
-    while (px != x || py != y) {
-        for (int k = spreadFrom; k < spreadFrom + penWidth_; ++k) {
-            if (mostlyVertical) {
-                Plot(px + k, py, penColour_);
-            } else {
-                Plot(px, py + k, penColour_);
-            }
-        }
-        const int twice = 2 * error;
-        if (twice > -dy) {
-            error -= dy;
-            px += sx;
-        }
-        if (twice < dx) {
-            error += dx;
-            py += sy;
-        }
-    }
+    ForEachLinePixel(penX_, penY_, x, y, penWidth_,
+                     [this](int px, int py) { Plot(px, py, penColour_); });
     penX_ = x;
     penY_ = y;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 
 namespace holvane {
@@ -30,7 +31,7 @@ struct Rect {
 enum class PenStyle { Solid };
 
 class PatternCanvas {
-  public:
+public:
     virtual ~PatternCanvas() = default;
 
     // Fills the rectangle with the colour.
@@ -45,5 +46,51 @@ class PatternCanvas {
     virtual void MoveTo(int x, int y) = 0;
     virtual void LineTo(int x, int y) = 0;
 };
+
+// A one-pixel frame as four fills: columns left and right-1, rows top and bottom-1. Canvases
+// frame through it so that their frames agree pixel for pixel.
+inline void FrameWithFills(PatternCanvas& canvas, const Rect& rect, Rgb colour) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) {
+        return;
+    }
+    canvas.FillRect({rect.left, rect.top, rect.right, rect.top + 1}, colour);
+    canvas.FillRect({rect.left, rect.bottom - 1, rect.right, rect.bottom}, colour);
+    canvas.FillRect({rect.left, rect.top, rect.left + 1, rect.bottom}, colour);
+    canvas.FillRect({rect.right - 1, rect.top, rect.right, rect.bottom}, colour);
+}
+
+// The pixels of a line of the given pen width from (x0, y0) to (x1, y1), its end point left out:
+// Bresenham's line, each point widened across the line's main direction. Every canvas paints its
+// lines through this one walk, so that all of them give the same pixels.
+template <typename Plot>
+void ForEachLinePixel(int x0, int y0, int x1, int y1, int width, Plot&& plot) {
+    const int dx = std::abs(x1 - x0);
+    const int dy = std::abs(y1 - y0);
+    const int sx = x1 > x0 ? 1 : -1;
+    const int sy = y1 > y0 ? 1 : -1;
+    const bool mostlyVertical = dy > dx;
+    const int spreadFrom = -(width / 2);
+    int px = x0;
+    int py = y0;
+    int error = dx - dy;
+    while (px != x1 || py != y1) {
+        for (int k = spreadFrom; k < spreadFrom + width; ++k) {
+            if (mostlyVertical) {
+                plot(px + k, py);
+            } else {
+                plot(px, py + k);
+            }
+        }
+        const int twice = 2 * error;
+        if (twice > -dy) {
+            error -= dy;
+            px += sx;
+        }
+        if (twice < dx) {
+            error += dx;
+            py += sy;
+        }
+    }
+}
 
 }  // namespace holvane

@@ -1,0 +1,85 @@
+#include "PatternImage.h"
+
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+
+#include "PatternCanvas.h"
+
+namespace holvane {
+
+namespace {
+
+QColor ToQColor(Rgb colour) {
+    return QColor(colour.red, colour.green, colour.blue);
+}
+
+}  // namespace
+
+PatternImage::PatternImage(int width, int height, QWidget* parent)
+    : QWidget(parent),
+      bitmap_(width, height, QImage::Format_RGB32),
+      popupMenu_(new QMenu(this)),
+      saveItem_(popupMenu_->addAction(QStringLiteral("Save Pattern..."))) {
+    setFixedSize(width, height);
+    bitmap_.fill(Qt::white);
+    saveItem_->setEnabled(false);
+}
+
+void PatternImage::FillRect(const Rect& rect, Rgb colour) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top) {
+        return;
+    }
+    QPainter painter(&bitmap_);
+    painter.fillRect(QRect(rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top),
+                     ToQColor(colour));
+    update();
+}
+
+void PatternImage::FrameRect(const Rect& rect, Rgb colour) {
+    FrameWithFills(*this, rect, colour);
+}
+
+void PatternImage::WriteText(int x, int y, std::string_view text, Rgb colour) {
+    QPainter painter(&bitmap_);
+    painter.setFont(font());
+    painter.setPen(ToQColor(colour));
+    // The point is the text's top-left corner; the background stays as it is.
+    painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()),
+                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    update();
+}
+
+void PatternImage::SetPen(PenStyle, int width, Rgb colour) {
+    penWidth_ = width > 0 ? width : 1;
+    penColour_ = colour;
+}
+
+void PatternImage::MoveTo(int x, int y) {
+    penX_ = x;
+    penY_ = y;
+}
+
+void PatternImage::LineTo(int x, int y) {
+    const QRgb colour = ToQColor(penColour_).rgb();
+    ForEachLinePixel(penX_, penY_, x, y, penWidth_, [&](int px, int py) {
+        if (bitmap_.valid(px, py)) {
+            bitmap_.setPixel(px, py, colour);
+        }
+    });
+    penX_ = x;
+    penY_ = y;
+    update();
+}
+
+void PatternImage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, bitmap_);
+}
+
+void PatternImage::contextMenuEvent(QContextMenuEvent* event) {
+    popupMenu_->popup(event->globalPos());
+}
+
+}  // namespace holvane

@@ -1,0 +1,49 @@
+// A pattern picture of the main window: a retained bitmap of the picture's size, white when
+// created, that the pattern drawings paint into through the pattern canvas and that the widget
+// shows until the next drawing. Each picture has its own popup menu with the one item
+// "Save Pattern...", disabled until a pattern is on show.
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+
+#include "PatternCanvas.h"
+
+class QAction;
+class QMenu;
+
+namespace holvane {
+
+class PatternImage final : public QWidget, public PatternCanvas {
+    Q_OBJECT
+
+public:
+    PatternImage(int width, int height, QWidget* parent = nullptr);
+
+    const QImage& Bitmap() const { return bitmap_; }
+    // The popup menu's "Save Pattern..." item.
+    QAction* SaveItem() const { return saveItem_; }
+    QMenu* PopupMenu() const { return popupMenu_; }
+
+    void FillRect(const Rect& rect, Rgb colour) override;
+    void FrameRect(const Rect& rect, Rgb colour) override;
+    void WriteText(int x, int y, std::string_view text, Rgb colour) override;
+    void SetPen(PenStyle style, int width, Rgb colour) override;
+    void MoveTo(int x, int y) override;
+    void LineTo(int x, int y) override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    QImage bitmap_;
+    QMenu* popupMenu_;
+    QAction* saveItem_;
+    int penX_ = 0;
+    int penY_ = 0;
+    int penWidth_ = 1;
+    Rgb penColour_{0, 0, 0};
+};
+
+}  // namespace holvane

@@ -1,0 +1,60 @@
+#include "Startup.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+#include <exception>
+#include <memory>
+
+#include "AboutDlg.h"
+#include "Artwork.h"
+#include "Mainformunit.h"
+#include "Splashformunit.h"
+#include "UserDialogs.h"
+
+namespace holvane {
+
+namespace {
+
+constexpr unsigned long SplashPauseMs = 3000;
+
+void ShowStartFailure(const QString& text) {
+    QMessageBox::critical(nullptr, QStringLiteral("Vantor Tradix"), text);
+}
+
+}  // namespace
+
+int RunProgram(const QString& captionNote) {
+    try {
+        QApplication::setFont(WindowFont());
+        auto splash = std::make_unique<TSplashForm>();
+        splash->ShowNow();
+
+        // The name the desktop shows for the program. (An application display name would be
+        // appended to every window caption, so only the name is set.)
+        QCoreApplication::setApplicationName(QStringLiteral("Vantor Tradix"));
+        QApplication::setWindowIcon(ProgramIcon());
+
+        QtUserDialogs dialogs;
+        TMainForm mainForm(dialogs);
+        if (!captionNote.isEmpty()) {
+            mainForm.setWindowTitle(mainForm.windowTitle() + QStringLiteral(" - ") + captionNote);
+        }
+        TAboutDlg aboutDlg;
+        mainForm.SetAboutDlg(&aboutDlg);
+
+        // The splash stays on the screen for the pause; no events are handled meanwhile.
+        QThread::msleep(SplashPauseMs);
+        splash.reset();
+
+        mainForm.show();
+        QApplication::exec();
+    } catch (const std::exception& error) {
+        ShowStartFailure(QString::fromUtf8(error.what()));
+    } catch (...) {
+        ShowStartFailure(QString());
+    }
+    return 0;
+}
+
+}  // namespace holvane

@@ -1,0 +1,112 @@
+// The Qt side of the user dialogs: message boxes with their captions, icons and buttons, the
+// file dialogs with their filter, title and the name offered again.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
+
+#include "QtTestApp.h"
+#include "UserDialogs.h"
+
+namespace holvane {
+namespace {
+
+// Runs the check on the modal dialog once it is up, then lets the check close it.
+template <typename Dialog>
+void WhenShown(std::function<void(Dialog&)> check) {
+    QTimer::singleShot(0, [check] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        check(*dialog);
+    });
+}
+
+TEST(UserDialogsTest, TextsAndFiltersAsQtShowsThem) {
+    EXPECT_EQ(ShownText("Could not connect to the Vantor.\r\nCheck the connection and try again."),
+              "Could not connect to the Vantor.\nCheck the connection and try again.");
+    EXPECT_EQ(ShownText("Could not open the file.\r\n"), "Could not open the file.\n");
+    EXPECT_EQ(QtFilter("Vantor pattern files (*.ptrn)|*.ptrn|Vantor mode files (*.mode)|*.mode"),
+              "Vantor pattern files (*.ptrn);;Vantor mode files (*.mode)");
+    EXPECT_EQ(QtFilter("Backups|*.vantor"), "Backups (*.vantor)");
+}
+
+TEST(UserDialogsTest, ErrorBoxHasOneOkButton) {
+    testing::TestApplication();
+    QtUserDialogs dialogs;
+    WhenShown<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle(), "Error");
+        EXPECT_EQ(box.icon(), QMessageBox::Critical);
+        EXPECT_EQ(box.text(), "Could not read the file.\n");
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Ok);
+        box.button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(dialogs.ShowMessage(nullptr, MessageKind::Error, "Could not read the file.\r\n"),
+              MessageAnswer::Ok);
+}
+
+TEST(UserDialogsTest, WarningBoxProceedsOnlyOnOk) {
+    testing::TestApplication();
+    QtUserDialogs dialogs;
+    const auto ask = [&] {
+        return dialogs.ShowMessage(nullptr, MessageKind::Warning, "Do you wish to proceed?");
+    };
+    WhenShown<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle(), "Warning");
+        EXPECT_EQ(box.icon(), QMessageBox::Warning);
+        EXPECT_EQ(box.standardButtons(), QMessageBox::Ok | QMessageBox::Cancel);
+        box.button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(ask(), MessageAnswer::Ok);
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.button(QMessageBox::Cancel)->click(); });
+    EXPECT_EQ(ask(), MessageAnswer::Cancel);
+    // Closing the box counts as Cancel.
+    WhenShown<QMessageBox>([](QMessageBox& box) { box.close(); });
+    EXPECT_EQ(ask(), MessageAnswer::Cancel);
+}
+
+TEST(UserDialogsTest, FileDialogShowsItsSetUpAndOffersTheLastNameAgain) {
+    testing::TestApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    QtUserDialogs dialogs;
+    FileDialog save{"Vantor pattern files (*.ptrn)|*.ptrn", "Save Pattern", ""};
+    const QString chosen = folder.filePath("spring.ptrn");
+
+    WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Save Pattern");
+        EXPECT_EQ(dialog.nameFilters(), QStringList{"Vantor pattern files (*.ptrn)"});
+        EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_TRUE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        dialog.selectFile(chosen);
+        static_cast<QDialog&>(dialog).accept();
+    });
+    ASSERT_TRUE(dialogs.RunSaveDialog(nullptr, save));
+    EXPECT_EQ(save.fileName, chosen.toStdString());
+
+    // The next use offers the same name; cancelling keeps it.
+    WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.selectedFiles(), QStringList{chosen});
+        dialog.reject();
+    });
+    EXPECT_FALSE(dialogs.RunSaveDialog(nullptr, save));
+    EXPECT_EQ(save.fileName, chosen.toStdString());
+
+    // The open dialog takes the name of a file that does not exist.
+    FileDialog open{"Vantor mode files (*.mode)|*.mode", "Open Mode", ""};
+    const QString missing = folder.filePath("missing.mode");
+    WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+        dialog.selectFile(missing);
+        static_cast<QDialog&>(dialog).accept();
+    });
+    ASSERT_TRUE(dialogs.RunOpenDialog(nullptr, open));
+    EXPECT_EQ(open.fileName, missing.toStdString());
+}
+
+}  // namespace
+}  // namespace holvane

@@ -1,0 +1,220 @@
+// The main window right after start-up, its menus, the Help items and the About box.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "AboutDlg.h"
+#include "Mainformunit.h"
+#include "QtTestApp.h"
+#include "ScriptedDialogs.h"
+
+namespace holvane {
+namespace {
+
+using testing::AskedMessage;
+using testing::ScriptedDialogs;
+
+class MainFormTest : public ::testing::Test, protected testing::WithApplication {
+protected:
+    ScriptedDialogs dialogs;
+    TMainForm form{dialogs};
+};
+
+std::vector<std::string> Texts(const SettingsGrid& grid) {
+    const RowTexts texts = grid.Texts();
+    return {texts.begin(), texts.end()};
+}
+
+TEST_F(MainFormTest, StartsWithEmptyStateAndDefaultsInTheGrids) {
+    EXPECT_FALSE(form.ModeHasPattern);
+    EXPECT_FALSE(form.UniversalLoaded);
+    EXPECT_FALSE(form.PreferencesLoaded);
+    EXPECT_EQ(form.PatternsHeld, 0u);
+    for (const PatternRecord& buffer : form.PatternBuffers) {
+        EXPECT_EQ(buffer, PatternRecord{});
+    }
+    // Beyond the defaults of bytes 0..21 the current mode is all zero.
+    for (std::size_t i = 22; i < ModeSize; ++i) {
+        EXPECT_EQ(form.CurrentMode[i], 0) << "byte " << i;
+    }
+
+    EXPECT_FALSE(form.SaveModePattern->isEnabled());
+    for (int entry = 0; entry < PatternEntryCount; ++entry) {
+        EXPECT_FALSE(form.SavePatternItem(entry)->isEnabled()) << "entry " << entry;
+        EXPECT_EQ(form.SavePatternItem(entry)->text(), "Save Pattern...");
+    }
+
+    EXPECT_EQ(Texts(*form.ModeSettingsGrid),
+              (std::vector<std::string>{"Off", "Off", "High", "Neutral", "24", "Normal", "Multi",
+                                        "Conduct", "25", "30"}));
+    EXPECT_EQ(Texts(*form.GlobalSettingsGrid),
+              (std::vector<std::string>{"Auto", "22", "A", "30", "30", "15", "6"}));
+    EXPECT_EQ(Texts(*form.PrefSettingsGrid),
+              (std::vector<std::string>{"15", "Normal", "On", "Off", "Off"}));
+    EXPECT_EQ(form.ModeSettingsGrid->Caption(8), " Audio Tone ID Variability");
+    EXPECT_EQ(form.GlobalSettingsGrid->Caption(3), " Audio Threshold Level");
+    EXPECT_EQ(form.PrefSettingsGrid->Caption(4), " Display Timeout");
+}
+
+TEST_F(MainFormTest, IsAFixedWindowThatOpensOnTheSettingsPage) {
+    form.show();
+    EXPECT_EQ(form.windowTitle(), "VANTOR Tradix");
+    EXPECT_EQ(form.PageControl->currentWidget(), form.SettingsTabSheet);
+    EXPECT_EQ(form.PageControl->tabText(0), "Settings");
+    EXPECT_EQ(form.PageControl->tabText(1), "Patterns");
+
+    EXPECT_EQ(form.minimumSize(), form.maximumSize());
+    EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(form.windowFlags() & Qt::WindowMinimizeButtonHint);
+    // The client area below the menu bar: the pages and the status bar.
+    EXPECT_EQ(form.centralWidget()->width(), 480);
+    EXPECT_EQ(form.centralWidget()->height() + form.statusBar()->height(), 670);
+    EXPECT_EQ(form.statusBar()->height(), 19);
+    EXPECT_EQ(form.PageControl->geometry(), QRect(4, 4, 474, 648));
+    EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
+}
+
+TEST_F(MainFormTest, ShowsOnlyTheControlsOfNoActionAtStart) {
+    const std::vector<QWidget*> hidden = {
+        form.UploadModeLabel,         form.DownloadModeLabel,     form.DownloadModeComboBox,
+        form.ModeActionBtn,           form.UploadModeComboBox,    form.DownloadAllBtn,
+        form.UploadPatternStep1Label, form.OpenPatternBtn,        form.ExchangeImage,
+        form.UploadPatternStep2Label, form.UploadPatternComboBox, form.UploadPatternBtn,
+        form.PatternSaveLabel};
+    for (QWidget* widget : hidden) {
+        EXPECT_TRUE(widget->isHidden()) << widget->objectName().toStdString();
+    }
+    const std::vector<QWidget*> shown = {form.ModePatternImage,      form.ModeActionsComboBox,
+                                         form.ModeSettingsGrid,      form.GlobalSettingsGrid,
+                                         form.PrefSettingsGrid,      form.PatternActionsComboBox,
+                                         form.GlintmapImage,         form.SvImage,
+                                         form.MyModePatternImages[3]};
+    for (QWidget* widget : shown) {
+        EXPECT_FALSE(widget->isHidden()) << widget->objectName().toStdString();
+    }
+    for (QComboBox* box :
+         {form.ModeActionsComboBox, form.DownloadModeComboBox, form.UploadModeComboBox,
+          form.PatternActionsComboBox, form.UploadPatternComboBox}) {
+        EXPECT_EQ(box->currentIndex(), -1) << box->objectName().toStdString();
+    }
+    EXPECT_EQ(form.DownloadModeComboBox->itemText(0), "Current Mode");
+    EXPECT_EQ(form.DownloadModeComboBox->itemText(5), "Korvane Coins");
+    EXPECT_EQ(form.UploadModeComboBox->count(), 5);
+    EXPECT_EQ(form.UploadPatternComboBox->itemText(8), "My Mode 1 Pattern");
+    EXPECT_EQ(form.ModeActionBtn->text(), "Download");
+}
+
+TEST_F(MainFormTest, MenusCarryTheirCaptionsInOrder) {
+    const auto captions = [](const QMenu* menu) {
+        std::vector<std::string> texts;
+        for (const QAction* action : menu->actions()) {
+            texts.push_back(action->isSeparator() ? "-" : action->text().toStdString());
+        }
+        return texts;
+    };
+    const QList<QAction*> menus = form.menuBar()->actions();
+    ASSERT_EQ(menus.size(), 3);
+    EXPECT_EQ(menus[0]->text(), "&File");
+    EXPECT_EQ(menus[1]->text(), "&Backup");
+    EXPECT_EQ(menus[2]->text(), "&Help");
+    EXPECT_EQ(captions(form.File1), (std::vector<std::string>{"E&xit"}));
+    EXPECT_EQ(captions(form.Actions1),
+              (std::vector<std::string>{"&Create a Backup of Vantor...", "&Open a Backup file...",
+                                        "&Restore a Backup to Vantor..."}));
+    EXPECT_EQ(captions(form.Help1),
+              (std::vector<std::string>{
+                  "&Visit Korvane Home Page...", "-", "Send Korvane &USA an Email...",
+                  "Send Korvane &Europe an Email...", "&Send Korvane Australia an Email...", "-",
+                  "Vantor Tradix User Guide...", "Vantor Instruction Manual...", "-", "&About...",
+                  "-", "Vantor Tradix Licence Agreement..."}));
+}
+
+TEST_F(MainFormTest, ExitClosesTheWindowWithoutAQuestion) {
+    form.show();
+    form.UniversalLoaded = true;
+    form.ExitMenu->trigger();
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(MainFormTest, LinksGoToTheSystemAndShowNothing) {
+    form.VisitKorvaneHomePageMenu->trigger();
+    form.SendKorvaneUSAanEmail->trigger();
+    form.SendKorvaneEuropeanEmail->trigger();
+    form.SendKorvaneEmailMenu->trigger();
+    ASSERT_EQ(dialogs.opened.size(), 4u);
+    EXPECT_EQ(dialogs.opened[0].path(), "/consumer/");
+    EXPECT_TRUE(dialogs.opened[0].scheme().startsWith("http"));
+    for (std::size_t i = 1; i < 4; ++i) {
+        EXPECT_EQ(dialogs.opened[i].scheme(), "mailto");
+    }
+    EXPECT_NE(dialogs.opened[1], dialogs.opened[2]);
+    EXPECT_NE(dialogs.opened[2], dialogs.opened[3]);
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+struct DocumentCase {
+    QAction* TMainForm::*item;
+    const char* fileName;
+};
+
+TEST_F(MainFormTest, MissingDocumentsAreReportedWithTheirFullPath) {
+    const std::vector<DocumentCase> cases = {
+        {&TMainForm::VantorTradixInstructionManual, "Vantor Tradix User Guide.pdf"},
+        {&TMainForm::VantorInstructionManual, "Vantor Instruction Manual.pdf"},
+        {&TMainForm::VantorTradixLicenceAgreement, "Vantor Tradix Software Licence Agreement.pdf"},
+    };
+    for (const DocumentCase& c : cases) {
+        dialogs.messages.clear();
+        const QString path = QCoreApplication::applicationDirPath() + "/" + c.fileName;
+        ASSERT_FALSE(QFile::exists(path));
+        (form.*c.item)->trigger();
+        EXPECT_EQ(dialogs.messages,
+                  (std::vector<AskedMessage>{
+                      {MessageKind::Error, "Cannot find file:\r\n" + path.toStdString()}}));
+    }
+    EXPECT_TRUE(dialogs.opened.empty());
+}
+
+TEST_F(MainFormTest, PresentDocumentIsHandedToTheSystem) {
+    const QString path = QCoreApplication::applicationDirPath() + "/Vantor Instruction Manual.pdf";
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("%PDF-1.4\n");
+    }
+    form.VantorInstructionManual->trigger();
+    QFile::remove(path);
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(dialogs.opened.size(), 1u);
+    EXPECT_EQ(dialogs.opened[0], QUrl::fromLocalFile(path));
+}
+
+TEST_F(MainFormTest, AboutShowsTheSameVersionEveryTime) {
+    TAboutDlg about;
+    form.SetAboutDlg(&about);
+    std::vector<QString> seen;
+    for (int showing = 0; showing < 2; ++showing) {
+        QTimer::singleShot(0, &about, [&] {
+            seen.push_back(about.isVisible() ? about.VersionLabel->text() : QString());
+            about.OKBtn->click();
+        });
+        form.AboutMenu->trigger();
+        EXPECT_FALSE(about.isVisible());
+    }
+    EXPECT_EQ(seen, (std::vector<QString>{"V. 1.0.2.0", "V. 1.0.2.0"}));
+    EXPECT_EQ(about.windowTitle(), "About");
+    EXPECT_EQ(about.size(), QSize(293, 226));
+}
+
+}  // namespace
+}  // namespace holvane
