@@ -1,0 +1,322 @@
+#include "CommandLine.h"
+
+#include <array>
+#include <charconv>
+
+#include "Records.h"
+#include "TextCase.h"
+
+namespace holvane::cli {
+
+namespace {
+
+// The options a command may take besides the global ones.
+enum Option : unsigned {
+    OptYes = 1u << 0,
+    OptJson = 1u << 1,
+    OptOutput = 1u << 2,
+    OptSlot = 1u << 3,
+    OptScale = 1u << 4,
+};
+
+struct CommandInfo {
+    Command command;
+    std::string_view name;
+    std::string_view usage;  // after "holvanectl "
+    std::size_t minOperands;
+    std::size_t maxOperands;
+    unsigned options;
+    std::string_view description;
+};
+
+const std::array<CommandInfo, 8> Commands = {{
+    {Command::List, "list", "list", 0, 0, 0,
+     "Lists the detectors the library would use, in its order (entry 0 is the one every\n"
+     "command talks to), with path and vendor:product, and every hidraw node with the\n"
+     "detector's vendor id that could not be opened, with the reason and what to do.\n"
+     "Exit status 0 when a detector can be used, 1 when none can."},
+    {Command::UdevRule, "udev-rule", "udev-rule", 0, 0, 0,
+     "Prints the udev rule that gives the logged-in user access to the detector. Without the\n"
+     "package, install it with:\n"
+     "  holvanectl udev-rule | sudo tee /etc/udev/rules.d/70-holvane-vantor.rules\n"
+     "  sudo udevadm control --reload-rules\n"
+     "then unplug and replug the detector."},
+    {Command::Backup, "backup", "backup FILE", 1, 1, 0,
+     "Reads the current mode, the user modes that exist, the universal settings, the\n"
+     "preferences and the seven stored patterns into one backup file. \".vantor\" is appended\n"
+     "when the name's extension does not contain \"vantor\". Progress goes to stderr; on\n"
+     "failure no file is written."},
+    {Command::Restore, "restore", "restore FILE [--yes]", 1, 1, OptYes,
+     "Checks the backup file, asks before overwriting the detector's settings, user modes\n"
+     "and user patterns, then writes them. --yes answers the question; without a terminal\n"
+     "and without --yes nothing is written. User modes absent from the file are left as the\n"
+     "detector holds them."},
+    {Command::Show, "show", "show FILE [--json]", 1, 1, OptJson,
+     "Shows a mode, pattern, universal-settings or backup file, recognised by its magic\n"
+     "number: whether it is valid (and which check fails), every setting as the settings\n"
+     "grids show it, the bytes no setting shows in hex, and every pattern as 35 lines of 50\n"
+     "characters ('#' on, '.' off). --json prints the same as one JSON document, raw bytes\n"
+     "included. Exit status 1 for a file that is not valid."},
+    {Command::Download, "download", "download universal|mode SLOT|pattern SLOT -o FILE", 1, 2,
+     OptOutput,
+     "Reads one record from the detector and saves it: the universal settings to a .glb\n"
+     "file, a mode to a .mode file, a stored pattern to a .ptrn file. Slots by the names the\n"
+     "window shows, in any case: \"Current Mode\", \"My Mode 1\"..\"My Mode 4\", the factory\n"
+     "modes; \"Current Glintmap\", \"Swiftveil\", \"My Pattern 1\"..\"My Pattern 6\",\n"
+     "\"My Mode 1 Pattern\"..\"My Mode 4 Pattern\"."},
+    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes]", 1, 1, OptSlot | OptYes,
+     "Writes the record of a file into the detector. A mode file goes into a writable mode\n"
+     "slot (default \"Current Mode\"), whole when it holds a pattern, its settings only\n"
+     "otherwise; overwriting an existing mode is asked first (--yes answers). A pattern file,\n"
+     "or a mode file with a pattern slot, writes the pattern into that slot (--slot needed).\n"
+     "A universal-settings file takes no slot."},
+    {Command::Picture, "picture", "picture FILE -o OUT.png [--scale N]", 1, 1, OptOutput | OptScale,
+     "Draws the pattern of a pattern or mode file as the window's full pattern picture\n"
+     "(102 x 73 pixels), scaled up by N (default 4, 1 to 64), into a PNG file."},
+}};
+
+const CommandInfo* FindCommand(std::string_view name) {
+    for (const CommandInfo& info : Commands) {
+        if (info.name == name) {
+            return &info;
+        }
+    }
+    return nullptr;
+}
+
+const CommandInfo& InfoOf(Command command) {
+    for (const CommandInfo& info : Commands) {
+        if (info.command == command) {
+            return info;
+        }
+    }
+    return Commands.front();
+}
+
+ParseOutcome UsageError(std::string error) {
+    return {std::nullopt, std::move(error)};
+}
+
+bool ParseScale(std::string_view text, int& scale) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < MinimumScale ||
+        value > MaximumScale) {
+        return false;
+    }
+    scale = value;
+    return true;
+}
+
+// The target and slot of `download`, from its operands.
+std::string ParseDownloadOperands(Invocation& inv) {
+    const std::string& what = inv.operands[0];
+    if (EqualsIgnoringCase(what, "universal")) {
+        if (inv.operands.size() != 1) {
+            return "download universal takes no slot";
+        }
+        inv.downloadTarget = DownloadTarget::Universal;
+        return "";
+    }
+    const bool mode = EqualsIgnoringCase(what, "mode");
+    if (!mode && !EqualsIgnoringCase(what, "pattern")) {
+        return "download reads universal, mode SLOT or pattern SLOT, not '" + what + "'";
+    }
+    if (inv.operands.size() != 2) {
+        return std::string("download ") + (mode ? "mode" : "pattern") + " needs a slot name";
+    }
+    const std::string& slot = inv.operands[1];
+    if (mode) {
+        const ModeSlotInfo* info = FindModeSlotByName(slot);
+        if (info == nullptr) {
+            return "no mode is called '" + slot + "'";
+        }
+        inv.downloadTarget = DownloadTarget::Mode;
+        inv.downloadSlot = info->slot;
+    } else {
+        const PatternSlotInfo* info = FindPatternSlotByName(slot);
+        if (info == nullptr) {
+            return "no pattern slot is called '" + slot + "'";
+        }
+        inv.downloadTarget = DownloadTarget::Pattern;
+        inv.downloadSlot = info->slot;
+    }
+    return "";
+}
+
+}  // namespace
+
+ParseOutcome ParseCommandLine(std::span<const std::string> args) {
+    Invocation inv;
+    const CommandInfo* command = nullptr;
+    unsigned given = 0;
+
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string arg = args[i];
+        std::optional<std::string> attached;  // --name=value
+        if (arg.starts_with("--")) {
+            if (const auto eq = arg.find('='); eq != std::string::npos) {
+                attached = arg.substr(eq + 1);
+                arg.resize(eq);
+            }
+        }
+        auto value = [&](std::string& out) -> bool {
+            if (attached) {
+                out = *attached;
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto flagOnly = [&]() { return !attached.has_value(); };
+
+        if (arg == "--help" || arg == "-h") {
+            inv.help = true;
+            continue;
+        }
+        if (arg == "--version" && flagOnly()) {
+            inv.version = true;
+            continue;
+        }
+        if (arg == "--demo" && flagOnly()) {
+            inv.demo = true;
+            continue;
+        }
+        if (arg == "--simulate" || arg == "--save-state") {
+            std::string file;
+            if (!value(file) || file.empty()) {
+                return UsageError(arg + " needs a file name");
+            }
+            (arg == "--simulate" ? inv.simulate : inv.saveState) = file;
+            continue;
+        }
+        struct CommandOption {
+            std::string_view names[2];
+            Option option;
+            bool takesValue;
+        };
+        static constexpr CommandOption Options[] = {
+            {{"--yes", "-y"}, OptYes, false},      {{"--json", ""}, OptJson, false},
+            {{"--output", "-o"}, OptOutput, true}, {{"--slot", ""}, OptSlot, true},
+            {{"--scale", ""}, OptScale, true},
+        };
+        const CommandOption* option = nullptr;
+        for (const CommandOption& o : Options) {
+            if (arg == o.names[0] || (!o.names[1].empty() && arg == o.names[1])) {
+                option = &o;
+            }
+        }
+        if (option != nullptr) {
+            if (command == nullptr || (command->options & option->option) == 0) {
+                return UsageError("option " + arg +
+                                  (command ? " is not one of " + std::string(command->name)
+                                           : std::string(" needs a command before it")));
+            }
+            given |= option->option;
+            if (!option->takesValue) {
+                if (!flagOnly()) {
+                    return UsageError("option " + arg + " takes no value");
+                }
+                (option->option == OptYes ? inv.yes : inv.json) = true;
+                continue;
+            }
+            std::string text;
+            if (!value(text) || text.empty()) {
+                return UsageError("option " + arg + " needs a value");
+            }
+            if (option->option == OptOutput) {
+                inv.output = text;
+            } else if (option->option == OptSlot) {
+                inv.slot = text;
+            } else if (!ParseScale(text, inv.scale)) {
+                return UsageError("--scale takes a whole number from " +
+                                  std::to_string(MinimumScale) + " to " +
+                                  std::to_string(MaximumScale));
+            }
+            continue;
+        }
+        if (arg.size() > 1 && arg[0] == '-') {
+            return UsageError("unknown option " + arg);
+        }
+        if (command == nullptr) {
+            if (arg == "help") {
+                inv.help = true;
+                if (i + 1 < args.size()) {
+                    command = FindCommand(args[++i]);
+                    if (command == nullptr) {
+                        return UsageError("no command is called '" + args[i] + "'");
+                    }
+                    inv.command = command->command;
+                }
+                continue;
+            }
+            command = FindCommand(arg);
+            if (command == nullptr) {
+                return UsageError("no command is called '" + arg + "'");
+            }
+            inv.command = command->command;
+            continue;
+        }
+        inv.operands.push_back(arg);
+    }
+
+    if (inv.help || inv.version) {
+        return {inv, ""};
+    }
+    if (command == nullptr) {
+        return UsageError("a command is needed");
+    }
+    if (inv.demo && inv.simulate) {
+        return UsageError("--demo and --simulate exclude each other");
+    }
+    if (inv.saveState && !inv.Simulated()) {
+        return UsageError("--save-state needs --demo or --simulate");
+    }
+    if (inv.operands.size() < command->minOperands || inv.operands.size() > command->maxOperands) {
+        return UsageError("usage: holvanectl " + std::string(command->usage));
+    }
+    if ((command->command == Command::Download || command->command == Command::Picture) &&
+        (given & OptOutput) == 0) {
+        return UsageError(std::string(command->name) + " needs -o FILE");
+    }
+    if (command->command == Command::Download) {
+        if (std::string error = ParseDownloadOperands(inv); !error.empty()) {
+            return UsageError(error);
+        }
+    }
+    return {inv, ""};
+}
+
+std::string CommandUsage(Command command) {
+    return "holvanectl " + std::string(InfoOf(command).usage);
+}
+
+std::string CommandHelp(Command command) {
+    const CommandInfo& info = InfoOf(command);
+    return "Usage: " + CommandUsage(command) + "\n\n" + std::string(info.description) + "\n";
+}
+
+std::string ProgramHelp() {
+    std::string text =
+        "Usage: holvanectl [--demo | --simulate FILE.vantor [--save-state FILE.vantor]] COMMAND "
+        "...\n\n"
+        "Copies the settings of a Vantor detector to and from files over USB.\n\nCommands:\n";
+    for (const CommandInfo& info : Commands) {
+        text += "  " + std::string(info.usage) + "\n";
+    }
+    text +=
+        "\nGlobal options:\n"
+        "  --demo                  run against a virtual detector with sample content\n"
+        "  --simulate FILE.vantor  run against a virtual detector holding a backup's records\n"
+        "  --save-state FILE       write the virtual detector's records as a backup at the end\n"
+        "  --help                  this text; COMMAND --help or help COMMAND for one command\n"
+        "  --version               the program's version\n"
+        "\nExit status: 0 on success, 1 when the action failed, 2 on a usage error.\n"
+        "Messages go to stderr, results to stdout.\n";
+    return text;
+}
+
+}  // namespace holvane::cli

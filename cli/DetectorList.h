@@ -1,0 +1,49 @@
+// `holvanectl list`: the detectors the library would use, and the detector nodes it cannot
+// open, with the reason and what to do about it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/LinuxHidraw.h"
+
+namespace holvane::cli {
+
+struct ListedDetector {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+};
+
+// A hidraw node whose ids are the detector's but that cannot be opened.
+struct UnopenedNode {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+    int error = 0;  // errno of the open
+};
+
+// The detectors in the library's order: entry 0 is the one every connection opens.
+std::vector<ListedDetector> LibraryDetectors();
+
+// Opens a node and answers the errno of the failure, 0 when it opened.
+using NodeOpener = std::function<int(const std::string& path)>;
+int OpenError(const std::string& path);
+
+// The hidraw nodes with the detector's vendor id, read from sysfs without opening them, that
+// the opener cannot open. Nodes the library already lists are not tried again.
+std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform& platform,
+                                                const std::vector<ListedDetector>& listed,
+                                                const NodeOpener& opener = OpenError);
+
+// The listing as printed: the detectors, then the nodes that could not be opened, each with
+// its reason and, for a permission problem, the remedy.
+std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
+                               const std::vector<UnopenedNode>& unopened);
+
+// The ids as "2f1a:0001".
+std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId);
+
+}  // namespace holvane::cli

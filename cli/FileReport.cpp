@@ -1,0 +1,461 @@
+#include "FileReport.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <span>
+
+#include "BackupPayload.h"
+#include "JsonWriter.h"
+#include "Messages.h"
+#include "PatternGrid.h"
+#include "SettingsRows.h"
+
+namespace holvane::cli {
+
+namespace {
+
+using Record = ReportSection::Record;
+
+std::uint32_t LittleEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(bytes[at]) |
+           (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
+           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
+           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+std::string HexNumber(std::uint32_t value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
+// The verdict of the kind's own reader, which is what the window would get on opening the file.
+FileResult CheckWithReader(FileKind kind, const std::string& fileName) {
+    switch (kind) {
+        case FileKind::Mode: {
+            ModeRecord mode;
+            std::uint8_t flag = 0;
+            return ReadModeFile(fileName, mode, flag);
+        }
+        case FileKind::Pattern: {
+            PatternRecord pattern;
+            return ReadPatternFile(fileName, pattern);
+        }
+        case FileKind::Universal: {
+            UniversalSettingsRecord record;
+            return ReadUniversalFile(fileName, record);
+        }
+        case FileKind::Backup: {
+            BackupPayload payload;
+            return ReadBackupFile(fileName, payload);
+        }
+    }
+    return FileResult::ReadFailed;
+}
+
+std::vector<std::uint8_t> ReadImage(const std::string& fileName, std::size_t limit, bool& ok) {
+    std::vector<std::uint8_t> bytes(limit);
+    std::ifstream in(fileName, std::ios::binary);
+    ok = static_cast<bool>(in);
+    if (!ok) {
+        return {};
+    }
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    ok = !in.bad();
+    return bytes;
+}
+
+ReportSection Section(std::string name, Record record, const std::vector<std::uint8_t>& raw,
+                      std::size_t offset, std::size_t size) {
+    ReportSection section;
+    section.name = std::move(name);
+    section.record = record;
+    section.offset = offset;
+    section.bytes.assign(raw.begin() + static_cast<std::ptrdiff_t>(offset),
+                         raw.begin() + static_cast<std::ptrdiff_t>(offset + size));
+    return section;
+}
+
+ReportSection Bytes(std::string name, std::vector<ReportSection::NamedByte> bytes) {
+    ReportSection section;
+    section.name = std::move(name);
+    section.namedBytes = std::move(bytes);
+    return section;
+}
+
+void AddMode(std::vector<ReportSection>& sections, const std::string& name,
+             const std::vector<std::uint8_t>& raw, std::size_t offset) {
+    sections.push_back(
+        Section(name + " settings", Record::ModeSettings, raw, offset, ModeSettingsSize));
+    sections.push_back(
+        Section(name + " pattern", Record::Pattern, raw, offset + ModePatternOffset, PatternSize));
+}
+
+std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_t>& raw) {
+    std::vector<ReportSection> sections;
+    switch (kind) {
+        case FileKind::Mode:
+            sections.push_back(Bytes("File", {{"has-pattern flag", ModeFileFlag, raw[ModeFileFlag]},
+                                              {"spare byte", ModeFileSpare, raw[ModeFileSpare]}}));
+            sections.push_back(Section("Mode settings", Record::ModeSettings, raw, ModeFileSettings,
+                                       ModeSettingsSize));
+            sections.push_back(
+                Section("Pattern", Record::Pattern, raw, ModeFilePattern, PatternSize));
+            break;
+        case FileKind::Pattern:
+            sections.push_back(Section("Pattern", Record::Pattern, raw, FileBody, PatternSize));
+            break;
+        case FileKind::Universal:
+            sections.push_back(Section("Universal settings", Record::UniversalSettings, raw,
+                                       FileBody, UniversalSettingsSize));
+            break;
+        case FileKind::Backup: {
+            const std::size_t at = FileBody;
+            AddMode(sections, "Current mode", raw, at + backup::CurrentMode);
+            for (int k = 0; k < 4; ++k) {
+                const std::string name = "My Mode " + std::to_string(k + 1);
+                const std::size_t present = at + backup::UserModePresent(k);
+                ReportSection flags =
+                    Bytes(name, {{"present byte", present, raw[present]},
+                                 {"reserved byte", present + 1, raw[present + 1]}});
+                flags.absent = raw[present] == 0;
+                sections.push_back(std::move(flags));
+                if (raw[present] != 0) {
+                    AddMode(sections, name, raw, at + backup::UserMode(k));
+                }
+            }
+            sections.push_back(Section("Universal settings", Record::UniversalSettings, raw,
+                                       at + backup::UniversalSettings, UniversalSettingsSize));
+            sections.push_back(Section("Preferences", Record::Preferences, raw,
+                                       at + backup::Preferences, PreferencesSize));
+            sections.push_back(Section("Swiftveil pattern", Record::Pattern, raw,
+                                       at + backup::Swiftveil, PatternSize));
+            for (int k = 0; k < 6; ++k) {
+                sections.push_back(Section("My Pattern " + std::to_string(k + 1), Record::Pattern,
+                                           raw, at + backup::MyPattern(k), PatternSize));
+            }
+            break;
+        }
+    }
+    return sections;
+}
+
+std::span<const SettingsRow> RowsOf(Record record) {
+    switch (record) {
+        case Record::ModeSettings:
+            return ModeSettingsRows;
+        case Record::UniversalSettings:
+            return UniversalSettingsRows;
+        case Record::Preferences:
+            return PreferencesRows;
+        case Record::Pattern:
+        case Record::None:
+            break;
+    }
+    return {};
+}
+
+// Runs of consecutive record offsets that no row shows: {first, bytes}.
+struct ByteRun {
+    std::size_t first;
+    std::vector<std::uint8_t> bytes;
+};
+
+std::vector<ByteRun> UnshownRuns(const ReportSection& section) {
+    std::set<std::size_t> shown;
+    if (section.record == Record::Pattern) {
+        for (std::size_t i = PatternGridOffset; i < PatternGridOffset + PatternGridSize; ++i) {
+            shown.insert(i);
+        }
+    }
+    for (const SettingsRow& row : RowsOf(section.record)) {
+        shown.insert(row.field);
+    }
+    std::vector<ByteRun> runs;
+    for (std::size_t i = 0; i < section.bytes.size(); ++i) {
+        if (shown.contains(i)) {
+            continue;
+        }
+        if (runs.empty() || runs.back().first + runs.back().bytes.size() != i) {
+            runs.push_back({i, {}});
+        }
+        runs.back().bytes.push_back(section.bytes[i]);
+    }
+    return runs;
+}
+
+std::string_view Caption(const SettingsRow& row) {
+    std::string_view caption = row.caption;
+    while (!caption.empty() && caption.front() == ' ') {
+        caption.remove_prefix(1);
+    }
+    return caption;
+}
+
+std::string Padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
+}
+
+std::string HexByte(std::uint8_t byte) {
+    return Hex(std::vector<std::uint8_t>{byte}, false);
+}
+
+}  // namespace
+
+std::string KindName(FileKind kind) {
+    switch (kind) {
+        case FileKind::Mode:
+            return "mode";
+        case FileKind::Pattern:
+            return "pattern";
+        case FileKind::Universal:
+            return "universal settings";
+        case FileKind::Backup:
+            return "backup";
+    }
+    return "";
+}
+
+std::string Hex(const std::vector<std::uint8_t>& bytes, bool spaced) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (spaced && i > 0) {
+            text += ' ';
+        }
+        text += Digits[bytes[i] >> 4];
+        text += Digits[bytes[i] & 0x0F];
+    }
+    return text;
+}
+
+std::vector<std::string> PatternLines(const std::vector<std::uint8_t>& pattern) {
+    std::vector<std::string> lines;
+    if (pattern.size() != PatternSize) {
+        return lines;
+    }
+    const PatternView view(pattern.data(), PatternSize);
+    for (int row = 0; row < PatternRows; ++row) {
+        std::string line;
+        for (int column = 0; column < PatternColumns; ++column) {
+            line += PatternCell(view, row, column) ? '#' : '.';
+        }
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
+std::optional<FileReport> ReportFile(const std::string& fileName, std::string& message) {
+    FileReport report;
+    report.fileName = fileName;
+    FileKind kind{};
+    const FileResult kindResult = ReadFileKind(fileName, kind);
+    if (kindResult == FileResult::CannotOpen) {
+        message = messages::CouldNotOpenFile;
+        return std::nullopt;
+    }
+    if (kindResult == FileResult::ReadFailed) {
+        message = messages::CouldNotReadFile;
+        return std::nullopt;
+    }
+    std::error_code ec;
+    report.fileSize = std::filesystem::file_size(fileName, ec);
+
+    const std::size_t largest = FileKindOf(FileKind::Backup).fileSize;
+    const std::size_t limit =
+        kindResult == FileResult::Success ? FileKindOf(kind).fileSize : largest;
+    bool ok = false;
+    report.raw = ReadImage(fileName, limit, ok);
+    if (!ok) {
+        message = messages::CouldNotReadFile;
+        return std::nullopt;
+    }
+    if (report.raw.size() >= FileBody) {
+        report.magic = LittleEndian32(report.raw, 0);
+        report.haveMagic = true;
+    }
+    if (kindResult != FileResult::Success) {
+        report.problem = report.haveMagic ? "unknown magic number " + HexNumber(report.magic) +
+                                                ": not a mode, pattern, universal-settings or "
+                                                "backup file"
+                                          : "too short for a magic number";
+        return report;
+    }
+    report.kind = kind;
+    const FileKindInfo& info = FileKindOf(kind);
+    if (report.raw.size() < info.fileSize) {
+        report.problem = "too short: " + std::to_string(report.raw.size()) + " bytes, a " +
+                         KindName(kind) + " file has " + std::to_string(info.fileSize);
+        return report;
+    }
+    report.storedChecksum =
+        static_cast<std::int32_t>(LittleEndian32(report.raw, info.fileSize - 4));
+    report.computedChecksum = FileChecksum(std::span(report.raw).first(info.checksummed));
+    report.sections = Sections(kind, report.raw);
+
+    switch (CheckWithReader(kind, fileName)) {
+        case FileResult::Success:
+            report.valid = true;
+            break;
+        case FileResult::ChecksumMismatch:
+            report.problem = "checksum mismatch: stored " + std::to_string(*report.storedChecksum) +
+                             ", computed " + std::to_string(*report.computedChecksum) +
+                             " over bytes 0.." + std::to_string(info.checksummed - 1);
+            break;
+        case FileResult::WrongMagic:
+            report.problem = "wrong magic number " + HexNumber(report.magic);
+            break;
+        case FileResult::CannotOpen:
+            message = messages::CouldNotOpenFile;
+            return std::nullopt;
+        default:
+            message = messages::CouldNotReadFile;
+            return std::nullopt;
+    }
+    return report;
+}
+
+std::string RenderText(const FileReport& report) {
+    std::string text = "file: " + report.fileName + "\n";
+    text += "kind: " +
+            (report.kind ? KindName(*report.kind) + " file (magic " + HexNumber(report.magic) + ")"
+                         : std::string("unknown")) +
+            "\n";
+    text += "size: " + std::to_string(report.fileSize) + " bytes\n";
+    text += "valid: " + (report.valid ? std::string("yes") : "no: " + report.problem) + "\n";
+
+    for (const ReportSection& section : report.sections) {
+        text += "\n[" + section.name + "]";
+        if (!section.bytes.empty()) {
+            text += "  file offset " + std::to_string(section.offset) + ", " +
+                    std::to_string(section.bytes.size()) + " bytes";
+        }
+        text += "\n";
+        for (const auto& named : section.namedBytes) {
+            text += "  " +
+                    Padded(named.name + " (offset " + std::to_string(named.offset) + ")", 30) +
+                    HexByte(named.value) + "\n";
+        }
+        if (section.absent) {
+            text += "  absent: the backup holds no such mode\n";
+        }
+        const auto rows = RowsOf(section.record);
+        for (const SettingsRow& row : rows) {
+            text += "  " + Padded(std::string(Caption(row)), 30) +
+                    RowText(row, section.bytes[row.field]) + "\n";
+        }
+        const auto runs = UnshownRuns(section);
+        if (!runs.empty() && !section.bytes.empty()) {
+            text += section.record == Record::Pattern ? "  header and trailer bytes:\n"
+                                                      : "  bytes no setting shows:\n";
+            for (const ByteRun& run : runs) {
+                std::string where = std::to_string(run.first);
+                if (run.bytes.size() > 1) {
+                    where += ".." + std::to_string(run.first + run.bytes.size() - 1);
+                }
+                text += "    " + Padded(where, 10) + Hex(run.bytes, true) + "\n";
+            }
+        }
+        if (section.record == Record::Pattern) {
+            for (const std::string& line : PatternLines(section.bytes)) {
+                text += "  " + line + "\n";
+            }
+        }
+    }
+    return text;
+}
+
+std::string RenderJson(const FileReport& report) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("file").String(report.fileName);
+    json.Key("kind");
+    report.kind ? json.String(KindName(*report.kind)) : json.Null();
+    json.Key("size").Number(static_cast<std::int64_t>(report.fileSize));
+    json.Key("magic");
+    report.haveMagic ? json.String(HexNumber(report.magic)) : json.Null();
+    json.Key("valid").Bool(report.valid);
+    json.Key("problem");
+    report.valid ? json.Null() : json.String(report.problem);
+    json.Key("checksum").BeginObject();
+    json.Key("stored");
+    report.storedChecksum ? json.Number(*report.storedChecksum) : json.Null();
+    json.Key("computed");
+    report.computedChecksum ? json.Number(*report.computedChecksum) : json.Null();
+    json.EndObject();
+    json.Key("raw").String(Hex(report.raw, false));
+
+    json.Key("sections").BeginArray();
+    for (const ReportSection& section : report.sections) {
+        json.BeginObject();
+        json.Key("name").String(section.name);
+        if (!section.namedBytes.empty()) {
+            json.Key("bytes").BeginArray();
+            for (const auto& named : section.namedBytes) {
+                json.BeginObject()
+                    .Key("name")
+                    .String(named.name)
+                    .Key("offset")
+                    .Number(static_cast<std::int64_t>(named.offset))
+                    .Key("value")
+                    .Number(named.value)
+                    .EndObject();
+            }
+            json.EndArray();
+            json.Key("absent").Bool(section.absent);
+        }
+        if (!section.bytes.empty()) {
+            json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
+            json.Key("raw").String(Hex(section.bytes, false));
+        }
+        const auto rows = RowsOf(section.record);
+        if (!rows.empty()) {
+            json.Key("settings").BeginArray();
+            for (const SettingsRow& row : rows) {
+                json.BeginObject()
+                    .Key("name")
+                    .String(Caption(row))
+                    .Key("byte")
+                    .Number(static_cast<std::int64_t>(row.field))
+                    .Key("value")
+                    .Number(section.bytes[row.field])
+                    .Key("text")
+                    .String(RowText(row, section.bytes[row.field]))
+                    .EndObject();
+            }
+            json.EndArray();
+        }
+        if (section.record != Record::None) {
+            json.Key("unshownBytes").BeginArray();
+            for (const ByteRun& run : UnshownRuns(section)) {
+                json.BeginObject()
+                    .Key("first")
+                    .Number(static_cast<std::int64_t>(run.first))
+                    .Key("raw")
+                    .String(Hex(run.bytes, false))
+                    .EndObject();
+            }
+            json.EndArray();
+        }
+        if (section.record == Record::Pattern) {
+            json.Key("cells").BeginArray();
+            for (const std::string& line : PatternLines(section.bytes)) {
+                json.String(line);
+            }
+            json.EndArray();
+        }
+        json.EndObject();
+    }
+    json.EndArray();
+    json.EndObject();
+    return json.Text();
+}
+
+}  // namespace holvane::cli

@@ -1,0 +1,64 @@
+// What `holvanectl show` tells about a settings file: its kind by magic number, whether it is
+// valid and which check fails, and its records as the window shows them. One report, two
+// renderings: text for people, JSON for scripts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Fileio.h"
+
+namespace holvane::cli {
+
+// One record of a file, or a few named bytes of the file's own frame.
+struct ReportSection {
+    enum class Record { None, ModeSettings, Pattern, UniversalSettings, Preferences };
+
+    std::string name;
+    Record record = Record::None;
+    std::size_t offset = 0;           // of the record in the file
+    std::vector<std::uint8_t> bytes;  // the record's bytes
+    // Named single bytes (a flag, a present byte), with their file offsets.
+    struct NamedByte {
+        std::string name;
+        std::size_t offset;
+        std::uint8_t value;
+    };
+    std::vector<NamedByte> namedBytes;
+    bool absent = false;  // a user mode the backup does not hold: its bytes mean nothing
+};
+
+struct FileReport {
+    std::string fileName;
+    std::optional<FileKind> kind;  // by the magic number
+    std::uintmax_t fileSize = 0;
+    std::uint32_t magic = 0;
+    bool haveMagic = false;
+    bool valid = false;
+    std::string problem;  // which check fails, when not valid
+    std::optional<std::int32_t> storedChecksum;
+    std::optional<std::int32_t> computedChecksum;
+    std::vector<std::uint8_t> raw;  // the file's image (its fixed length at most)
+    std::vector<ReportSection> sections;
+};
+
+// Reads and checks the file. nullopt with a message when it cannot be opened or read at all.
+std::optional<FileReport> ReportFile(const std::string& fileName, std::string& message);
+
+std::string RenderText(const FileReport& report);
+std::string RenderJson(const FileReport& report);
+
+// Lower-case hexadecimal, two digits a byte, separated by spaces or not.
+std::string Hex(const std::vector<std::uint8_t>& bytes, bool spaced);
+
+// The 35 lines of 50 characters of a pattern, '#' for an on cell, '.' for an off one.
+std::vector<std::string> PatternLines(const std::vector<std::uint8_t>& pattern);
+
+// The name of a file kind as the reports use it ("mode", "pattern", "universal settings",
+// "backup").
+std::string KindName(FileKind kind);
+
+}  // namespace holvane::cli

@@ -1,0 +1,408 @@
+#include "Holvanectl.h"
+
+#include <optional>
+
+#include "Backup.h"
+#include "CommandLine.h"
+#include "DemoContent.h"
+#include "DetectorList.h"
+#include "FileReport.h"
+#include "Fileio.h"
+#include "Messages.h"
+#include "PatternPng.h"
+#include "Records.h"
+#include "SettingsRows.h"
+#include "Simulation.h"
+#include "TextCase.h"
+#include "Transfers.h"
+#include "UdevRule.h"
+
+namespace holvane::cli {
+
+std::string Shown(std::string_view message) {
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (message[i] == '\r' && i + 1 < message.size() && message[i + 1] == '\n') {
+            continue;
+        }
+        text += message[i];
+    }
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text + "\n";
+}
+
+namespace {
+
+// One command being run: the parsed command line and the console.
+class CommandRun {
+public:
+    CommandRun(const Invocation& inv, Console& console) : inv_(inv), console_(console) {}
+
+    int Execute();
+
+private:
+    int Fail(std::string_view message) {
+        console_.err << Shown(message);
+        return ExitFailed;
+    }
+    int Usage(const std::string& message) {
+        console_.err << "holvanectl: " << message << "\n";
+        return ExitUsage;
+    }
+    void Progress(const std::string& line) { console_.err << line << "\n"; }
+    // Asks a yes/no question on the terminal. No terminal, or no answer, is no.
+    bool Ask(std::string_view question);
+
+    int List();
+    int Backup();
+    int Restore();
+    int Show();
+    int Download();
+    int Upload();
+    int UploadMode(const std::string& file, int modeSlot);
+    int UploadPattern(int patternSlot, const PatternRecord& pattern);
+    int Picture();
+
+    // Saves a record under the kind's naming rule and prints the name; the save's message on
+    // failure.
+    template <typename Write>
+    int Save(FileKind kind, const std::string& chosen, Write write) {
+        const std::string name = NameForSave(chosen, kind);
+        if (const FileResult result = write(name); result != FileResult::Success) {
+            return Fail(messages::SaveFailureMessage(kind, result));
+        }
+        console_.out << name << "\n";
+        return ExitSuccess;
+    }
+
+    const Invocation& inv_;
+    Console& console_;
+};
+
+bool CommandRun::Ask(std::string_view question) {
+    console_.err << Shown(question) << "[y/N] " << std::flush;
+    const std::optional<std::string> answer =
+        console_.readAnswer ? console_.readAnswer() : std::nullopt;
+    if (!answer) {
+        console_.err << "\n";
+        return false;
+    }
+    std::string word = *answer;
+    while (!word.empty() && (word.back() == ' ' || word.back() == '\r' || word.back() == '\t')) {
+        word.pop_back();
+    }
+    return EqualsIgnoringCase(word, "y") || EqualsIgnoringCase(word, "yes");
+}
+
+int CommandRun::List() {
+    const std::vector<ListedDetector> detectors = LibraryDetectors();
+    std::vector<UnopenedNode> unopened;
+    if (!inv_.Simulated()) {
+        unopened = UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), detectors);
+    }
+    console_.out << FormatDetectorList(detectors, unopened);
+    return detectors.empty() ? ExitFailed : ExitSuccess;
+}
+
+int CommandRun::Backup() {
+    const BackupOutcome outcome =
+        CreateBackup([this](const std::string& record) { Progress("read " + record); });
+    if (outcome.result != BackupOutcome::Result::Done) {
+        return Fail(outcome.Message());
+    }
+    return Save(FileKind::Backup, inv_.operands[0],
+                [&](const std::string& name) { return WriteBackupFile(name, outcome.payload); });
+}
+
+int CommandRun::Restore() {
+    BackupPayload payload{};
+    if (const FileResult r = ReadBackupFile(inv_.operands[0], payload); r != FileResult::Success) {
+        return Fail(messages::OpenFailureMessage(r));
+    }
+    if (!inv_.yes && !console_.readAnswer) {
+        return Fail(
+            "Nothing was restored: there is no terminal to ask. Give --yes to restore "
+            "without asking.");
+    }
+    std::function<bool()> confirm;
+    if (!inv_.yes) {
+        confirm = [this] { return Ask(messages::RestoreQuestion); };
+    }
+    const RestoreOutcome outcome = RestoreBackup(
+        payload, confirm, [this](const std::string& record) { Progress("wrote " + record); });
+    switch (outcome.result) {
+        case RestoreOutcome::Result::Done:
+            return ExitSuccess;
+        case RestoreOutcome::Result::Cancelled:
+            return Fail("Nothing was restored.");
+        default:
+            return Fail(outcome.Message());
+    }
+}
+
+int CommandRun::Show() {
+    std::string message;
+    const std::optional<FileReport> report = ReportFile(inv_.operands[0], message);
+    if (!report) {
+        return Fail(message);
+    }
+    console_.out << (inv_.json ? RenderJson(*report) : RenderText(*report));
+    if (!report->valid) {
+        return Fail(messages::CorruptedFile);
+    }
+    return ExitSuccess;
+}
+
+int CommandRun::Download() {
+    const std::string& output = *inv_.output;
+    switch (inv_.downloadTarget) {
+        case DownloadTarget::Universal: {
+            auto outcome = DownloadUniversalSettings();
+            if (!outcome.Succeeded()) {
+                return Fail(outcome.message);
+            }
+            // As the window saves it after a download: built from the grid with the record
+            // loaded, so the bytes no row shows keep the detector's values.
+            BuildUniversalSettings(RecordTexts(UniversalSettingsRows, outcome.record), true,
+                                   outcome.record);
+            return Save(FileKind::Universal, output, [&](const std::string& name) {
+                return WriteUniversalFile(name, outcome.record);
+            });
+        }
+        case DownloadTarget::Mode: {
+            auto outcome = DownloadMode(inv_.downloadSlot);
+            if (!outcome.Succeeded()) {
+                return Fail(outcome.message);
+            }
+            // As the window saves a downloaded mode: the settings built from the grid for a
+            // file (slot 8), the pattern as read.
+            auto settings = ModeSettingsOf(outcome.record);
+            BuildModeSettings(RecordTexts(ModeSettingsRows, settings), CurrentModeSlot, settings);
+            return Save(FileKind::Mode, output, [&](const std::string& name) {
+                return WriteModeFile(name, outcome.record);
+            });
+        }
+        case DownloadTarget::Pattern: {
+            auto outcome = holvane::DownloadPattern(inv_.downloadSlot);
+            if (!outcome.Succeeded()) {
+                return Fail(outcome.message);
+            }
+            return Save(FileKind::Pattern, output, [&](const std::string& name) {
+                return WritePatternFile(name, outcome.record);
+            });
+        }
+    }
+    return ExitFailed;
+}
+
+int CommandRun::UploadMode(const std::string& file, int modeSlot) {
+    ModeRecord mode{};
+    std::uint8_t hasPattern = 0;
+    if (const FileResult r = ReadModeFile(file, mode, hasPattern); r != FileResult::Success) {
+        return Fail(messages::OpenFailureMessage(r));
+    }
+    // As the window uploads an opened mode: the settings built from the grid for the target
+    // slot; the whole mode only when the file holds its pattern.
+    auto settings = ModeSettingsOf(mode);
+    BuildModeSettings(RecordTexts(ModeSettingsRows, settings), modeSlot, settings);
+
+    bool unanswered = false;
+    std::function<bool()> confirm;
+    if (!inv_.yes) {
+        confirm = [this, &unanswered] {
+            if (!console_.readAnswer) {
+                unanswered = true;
+                return false;
+            }
+            return Ask(messages::OverwriteModeQuestion);
+        };
+    }
+    const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, hasPattern != 0, confirm);
+    if (outcome.result == TransferOutcome::Result::Cancelled) {
+        return Fail(unanswered ? "Nothing was uploaded: the slot holds a mode and there is no "
+                                 "terminal to ask. Give --yes to overwrite it without asking."
+                               : "Nothing was uploaded.");
+    }
+    return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+}
+
+int CommandRun::UploadPattern(int patternSlot, const PatternRecord& pattern) {
+    const TransferOutcome outcome = holvane::UploadPattern(patternSlot, pattern);
+    return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+}
+
+int CommandRun::Upload() {
+    const std::string& file = inv_.operands[0];
+    FileKind kind{};
+    if (const FileResult r = ReadFileKind(file, kind); r != FileResult::Success) {
+        return Fail(messages::OpenFailureMessage(r));
+    }
+    const std::optional<std::string>& slot = inv_.slot;
+    const PatternSlotInfo* patternSlot = slot ? FindPatternSlotByName(*slot) : nullptr;
+    switch (kind) {
+        case FileKind::Mode: {
+            const ModeSlotInfo* modeSlot =
+                slot ? FindModeSlotByName(*slot) : FindModeSlot(CurrentModeSlot);
+            if (modeSlot != nullptr) {
+                if (!modeSlot->writable) {
+                    return Usage("'" + std::string(modeSlot->name) +
+                                 "' is a factory mode and cannot be written");
+                }
+                return UploadMode(file, modeSlot->slot);
+            }
+            if (patternSlot == nullptr) {
+                return Usage("no mode or pattern slot is called '" + *slot + "'");
+            }
+            // A mode file's pattern, uploaded into a pattern slot.
+            ModeRecord mode{};
+            std::uint8_t hasPattern = 0;
+            if (const FileResult r = ReadModeFile(file, mode, hasPattern);
+                r != FileResult::Success) {
+                return Fail(messages::OpenFailureMessage(r));
+            }
+            if (hasPattern == 0) {
+                return Fail(messages::NoPatternInFile);
+            }
+            PatternRecord pattern{};
+            const auto part = PatternOf(mode);
+            std::copy(part.begin(), part.end(), pattern.begin());
+            return UploadPattern(patternSlot->slot, pattern);
+        }
+        case FileKind::Pattern: {
+            if (!slot) {
+                return Usage("a pattern file needs --slot with the pattern slot to write");
+            }
+            if (patternSlot == nullptr) {
+                return Usage("no pattern slot is called '" + *slot + "'");
+            }
+            PatternRecord pattern{};
+            if (const FileResult r = ReadPatternFile(file, pattern); r != FileResult::Success) {
+                return Fail(messages::OpenFailureMessage(r));
+            }
+            return UploadPattern(patternSlot->slot, pattern);
+        }
+        case FileKind::Universal: {
+            if (slot) {
+                return Usage("universal settings take no slot");
+            }
+            UniversalSettingsRecord record{};
+            if (const FileResult r = ReadUniversalFile(file, record); r != FileResult::Success) {
+                return Fail(messages::OpenFailureMessage(r));
+            }
+            // As the window uploads opened universal settings: built from the grid, loaded.
+            BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), true, record);
+            const TransferOutcome outcome = UploadUniversalSettings(record);
+            return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+        }
+        case FileKind::Backup:
+            return Usage(file + " is a backup file: write it with holvanectl restore");
+    }
+    return ExitFailed;
+}
+
+int CommandRun::Picture() {
+    const std::string& file = inv_.operands[0];
+    FileKind kind{};
+    if (const FileResult r = ReadFileKind(file, kind); r != FileResult::Success) {
+        return Fail(messages::OpenFailureMessage(r));
+    }
+    PatternRecord pattern{};
+    if (kind == FileKind::Pattern) {
+        if (const FileResult r = ReadPatternFile(file, pattern); r != FileResult::Success) {
+            return Fail(messages::OpenFailureMessage(r));
+        }
+    } else if (kind == FileKind::Mode) {
+        ModeRecord mode{};
+        std::uint8_t hasPattern = 0;
+        if (const FileResult r = ReadModeFile(file, mode, hasPattern); r != FileResult::Success) {
+            return Fail(messages::OpenFailureMessage(r));
+        }
+        if (hasPattern == 0) {
+            return Fail(messages::NoPatternInFile);
+        }
+        const auto part = PatternOf(mode);
+        std::copy(part.begin(), part.end(), pattern.begin());
+    } else {
+        return Fail("Only a pattern file or a mode file holds one pattern to draw.");
+    }
+    if (!WritePatternPng(*inv_.output, PatternView(pattern), inv_.scale)) {
+        return Fail("Could not save the picture in " + *inv_.output + ".");
+    }
+    console_.out << *inv_.output << "\n";
+    return ExitSuccess;
+}
+
+int CommandRun::Execute() {
+    switch (*inv_.command) {
+        case Command::List:
+            return List();
+        case Command::UdevRule:
+            console_.out << UdevRuleText;
+            return ExitSuccess;
+        case Command::Backup:
+            return Backup();
+        case Command::Restore:
+            return Restore();
+        case Command::Show:
+            return Show();
+        case Command::Download:
+            return Download();
+        case Command::Upload:
+            return Upload();
+        case Command::Picture:
+            return Picture();
+    }
+    return ExitFailed;
+}
+
+int RunSimulated(const Invocation& inv, Console& console) {
+    Simulation simulation;
+    if (inv.demo) {
+        simulator::SeedDemoContent(simulation.Detector());
+    } else {
+        BackupPayload seed{};
+        if (const FileResult r = ReadBackupFile(*inv.simulate, seed); r != FileResult::Success) {
+            console.err << Shown(messages::OpenFailureMessage(r));
+            return ExitFailed;
+        }
+        simulation.Detector().LoadBackup(seed);
+    }
+    int status = CommandRun(inv, console).Execute();
+    if (inv.saveState) {
+        const std::string name = NameForSave(*inv.saveState, FileKind::Backup);
+        const FileResult r = WriteBackupFile(name, simulation.Detector().SaveBackup());
+        if (r != FileResult::Success) {
+            console.err << Shown(messages::SaveFailureMessage(FileKind::Backup, r));
+            status = ExitFailed;
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+int Run(std::span<const std::string> args, Console& console) {
+    const ParseOutcome parsed = ParseCommandLine(args);
+    if (!parsed.invocation) {
+        console.err << "holvanectl: " << parsed.error << "\n"
+                    << "Try 'holvanectl --help'.\n";
+        return ExitUsage;
+    }
+    const Invocation& inv = *parsed.invocation;
+    if (inv.help) {
+        console.out << (inv.command ? CommandHelp(*inv.command) : ProgramHelp());
+        return ExitSuccess;
+    }
+    if (inv.version) {
+        console.out << "holvanectl " << HOLVANE_VERSION << "\n";
+        return ExitSuccess;
+    }
+    if (inv.Simulated()) {
+        return RunSimulated(inv, console);
+    }
+    return CommandRun(inv, console).Execute();
+}
+
+}  // namespace holvane::cli

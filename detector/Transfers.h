@@ -1,0 +1,59 @@
+// The single-record transfers of the Settings and Patterns pages: one connection each, the
+// end-of-upload command sent by the rules of each record kind, and an outcome that carries the
+// message a front end shows. The records passed in are sent as they are; building them (from a
+// grid, with the target slot) is the caller's.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "Records.h"
+
+namespace holvane {
+
+struct TransferOutcome {
+    enum class Result {
+        Done,
+        ConnectFailed,   // nothing was transferred
+        Cancelled,       // the overwrite question was declined; nothing was written
+        ModeAbsent,      // the user mode the record belongs to does not exist
+        TransferFailed,  // the read or the write was refused or timed out
+    };
+    Result result = Result::Done;
+    std::string message;  // empty when Done or Cancelled
+
+    bool Succeeded() const { return result == Result::Done; }
+};
+
+template <typename Record>
+struct DownloadOutcome : TransferOutcome {
+    Record record{};  // the detector's record; meaningful only when Done
+};
+
+// Reads a mode (slot 0..8). A mode the detector does not hold fails like any other read.
+DownloadOutcome<ModeRecord> DownloadMode(int modeSlot);
+
+// Uploads a mode into a writable slot. When the detector holds a mode there, confirm() is asked
+// first (false: nothing is written and no end-of-upload is sent; an empty function means yes).
+// wholeMode sends all 292 bytes, otherwise only the 26 settings bytes, which leaves the slot's
+// pattern alone. The end-of-upload command follows the write whether it succeeded or not.
+TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
+                           const std::function<bool()>& confirm = {});
+
+DownloadOutcome<UniversalSettingsRecord> DownloadUniversalSettings();
+// The end-of-upload command follows the write whether it succeeded or not.
+TransferOutcome UploadUniversalSettings(const UniversalSettingsRecord& record);
+
+DownloadOutcome<PreferencesRecord> DownloadPreferences();
+// The end-of-upload command follows only a successful write.
+TransferOutcome UploadPreferences(const PreferencesRecord& record);
+
+// Reads one stored pattern (slot 14..25). The pattern of a user mode exists only while the mode
+// does, so its mode is read first.
+DownloadOutcome<PatternRecord> DownloadPattern(int patternSlot);
+
+// Writes a pattern into a slot (14..25). A user mode's pattern slot takes a pattern only while
+// the mode exists. The end-of-upload command follows only a successful write.
+TransferOutcome UploadPattern(int patternSlot, const PatternRecord& pattern);
+
+}  // namespace holvane
