@@ -7,25 +7,38 @@ namespace holvane {
 
 namespace {
 
-const std::array<PatternEntry, DownloadedPatternCount> Entries = {{
-    {18, -1, "Could not read the current pattern.\r\nTry again."},
-    {19, -1, "Could not read the Swiftveil pattern.\r\nTry again."},
-    {20, -1, "Could not read 'My Pattern 1'.\r\nTry again."},
-    {21, -1, "Could not read 'My Pattern 2'.\r\nTry again."},
-    {22, -1, "Could not read 'My Pattern 3'.\r\nTry again."},
-    {23, -1, "Could not read 'My Pattern 4'.\r\nTry again."},
-    {24, -1, "Could not read 'My Pattern 5'.\r\nTry again."},
-    {25, -1, "Could not read 'My Pattern 6'.\r\nTry again."},
-    {14, 4, "Could not read 'My Mode 1' pattern.\r\nTry again."},
-    {15, 5, "Could not read 'My Mode 2' pattern.\r\nTry again."},
-    {16, 6, "Could not read 'My Mode 3' pattern.\r\nTry again."},
-    {17, 7, "Could not read 'My Mode 4' pattern.\r\nTry again."},
-}};
+// In the order of PatternSlots, which gives each entry its slot and user mode.
+constexpr const char* ReadFailureMessages[DownloadedPatternCount] = {
+    "Could not read the current pattern.\r\nTry again.",
+    "Could not read the Swiftveil pattern.\r\nTry again.",
+    "Could not read 'My Pattern 1'.\r\nTry again.",
+    "Could not read 'My Pattern 2'.\r\nTry again.",
+    "Could not read 'My Pattern 3'.\r\nTry again.",
+    "Could not read 'My Pattern 4'.\r\nTry again.",
+    "Could not read 'My Pattern 5'.\r\nTry again.",
+    "Could not read 'My Pattern 6'.\r\nTry again.",
+    "Could not read 'My Mode 1' pattern.\r\nTry again.",
+    "Could not read 'My Mode 2' pattern.\r\nTry again.",
+    "Could not read 'My Mode 3' pattern.\r\nTry again.",
+    "Could not read 'My Mode 4' pattern.\r\nTry again.",
+};
+
+const std::array<PatternEntry, DownloadedPatternCount>& Entries() {
+    static const std::array<PatternEntry, DownloadedPatternCount> entries = [] {
+        static_assert(PatternSlotCount == DownloadedPatternCount);
+        std::array<PatternEntry, DownloadedPatternCount> e{};
+        for (std::size_t i = 0; i < e.size(); ++i) {
+            e[i] = {PatternSlots[i].slot, PatternSlots[i].modeSlot, ReadFailureMessages[i]};
+        }
+        return e;
+    }();
+    return entries;
+}
 
 }  // namespace
 
 const PatternEntry& PatternEntryAt(std::size_t entry) {
-    return Entries.at(entry);
+    return Entries().at(entry);
 }
 
 const char* PatternDownloadOutcome::Message() const {
@@ -35,7 +48,7 @@ const char* PatternDownloadOutcome::Message() const {
         case Result::ConnectFailed:
             return messages::CouldNotConnect;
         case Result::ReadFailed:
-            return Entries.at(failedEntry).readFailureMessage;
+            return Entries().at(failedEntry).readFailureMessage;
     }
     return "";
 }
@@ -47,8 +60,8 @@ PatternDownloadOutcome DownloadAllPatterns() {
         outcome.result = PatternDownloadOutcome::Result::ConnectFailed;
         return outcome;
     }
-    for (std::size_t i = 0; i < Entries.size(); ++i) {
-        const PatternEntry& entry = Entries[i];
+    for (std::size_t i = 0; i < DownloadedPatternCount; ++i) {
+        const PatternEntry& entry = Entries()[i];
         if (entry.userModeSlot >= 0) {
             ModeRecord scratch{};
             if (link.GetMode(entry.userModeSlot, scratch) != 1) {

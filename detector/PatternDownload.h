@@ -16,7 +16,7 @@ inline constexpr std::size_t DownloadedPatternCount = 12;
 // My Mode 1..4 (pattern slots 14..17, present only when mode slot 4..7 reads).
 struct PatternEntry {
     int patternSlot;
-    int userModeSlot;  // -1 when the pattern always exists
+    int userModeSlot;  // NotListed (-1) when the pattern always exists
     const char* readFailureMessage;
 };
 const PatternEntry& PatternEntryAt(std::size_t entry);

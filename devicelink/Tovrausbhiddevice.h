@@ -16,8 +16,6 @@
 
 namespace tovra {
 
-inline constexpr std::uint16_t DetectorVendorId = 0x2F1A;
-
 class IDeviceEnum {
 public:
     virtual ~IDeviceEnum() = default;

@@ -11,6 +11,9 @@
 
 namespace tovra {
 
+// Every HID interface with this USB vendor id is a detector; the product id is not looked at.
+inline constexpr std::uint16_t DetectorVendorId = 0x2F1A;
+
 class UsbHid : public Usb {
 public:
     static constexpr std::uint32_t LargestInputQueue = 512;

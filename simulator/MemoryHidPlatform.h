@@ -24,17 +24,16 @@
 #include <string>
 #include <vector>
 
+#include "Usbhid.h"
 #include "platform/HidPlatform.h"
 
 namespace holvane::simulator {
 
 class VirtualDetector;
 
-inline constexpr std::uint16_t DetectorVendorId = 0x2F1A;
-
 struct MemoryHidInterface {
     std::string path;
-    std::uint16_t vendorId = DetectorVendorId;
+    std::uint16_t vendorId = tovra::DetectorVendorId;
     std::uint16_t productId = 0x0001;
     std::uint32_t reportLength = 65;   // report-ID byte included; 0 = cannot be found out
     std::uint32_t maxInputQueue = 64;  // SetInputQueueSize(n) succeeds iff 1 <= n <= this
@@ -42,7 +41,7 @@ struct MemoryHidInterface {
 };
 
 class MemoryHidPlatform : public tovra::IHidPlatform {
-  public:
+public:
     MemoryHidPlatform();
     ~MemoryHidPlatform() override;
 
@@ -70,7 +69,7 @@ class MemoryHidPlatform : public tovra::IHidPlatform {
 
     struct InterfaceState;  // shared by the platform and the devices opened on it
 
-  private:
+private:
     std::shared_ptr<InterfaceState> Find(const std::string& path) const;
 
     mutable std::mutex mutex_;                                 // guards interfaces_
