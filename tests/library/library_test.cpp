@@ -261,6 +261,8 @@ TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Resume(dev), 1);
+    // A pause takes effect at the end of the reader's current cycle (a read waits up to 100 ms).
+    std::this_thread::sleep_for(milliseconds(300));
     EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 50), 0);  // still paused: time-out
     EXPECT_EQ(DEV_Resume(dev), 1);
     // The reply to the request made while paused waited in the driver's queue and is read by the
