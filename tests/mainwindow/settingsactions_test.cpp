@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -265,6 +266,38 @@ TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
     EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(shown));
     EXPECT_EQ(form.ModePatternImage->Bitmap(), picture);
     EXPECT_TRUE(form.ModeHasPattern);
+}
+
+// A read that fails after the first bytes of its reply arrived leaves them in the buffer: the
+// window must not take them, or a later whole-mode upload or save would carry another mode's
+// pattern bytes.
+TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSentLater) {
+    DownloadMode(MyMode1Position);
+    form.DownloadGlbBtn->click();
+    const ModeRecord mode = form.CurrentMode;
+    const UniversalSettingsRecord universal = form.UniversalSettings;
+
+    Imports().DEV_GetParameter = [](TOVRA_DEV, int32_t, void* buffer, int32_t size,
+                                    uint32_t) -> unsigned char {
+        std::memset(buffer, 0xEE, static_cast<std::size_t>(size) / 2);
+        return 0;
+    };
+    DownloadMode(MyMode2Position);
+    form.DownloadGlbBtn->click();
+    Imports() = LibraryImports();
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(form.CurrentMode, mode);
+    EXPECT_EQ(form.UniversalSettings, universal);
+
+    detector.ClearLog();
+    UploadMode(CurrentModePosition);
+    form.UploadGlbBtn->click();
+    const std::vector<Bytes> written = WrittenValues();
+    ASSERT_EQ(written.size(), 2u);
+    EXPECT_TRUE(std::ranges::equal(std::span(written[0]).last(PatternSize), PatternOf(mode)));
+    Bytes expected(universal.begin(), universal.end());
+    expected[16] = 1;
+    EXPECT_EQ(written[1], expected);
 }
 
 // --- Mode upload ---
