@@ -211,6 +211,9 @@ void TMainForm::ModeActionBtnClick() {
             return;
         }
         case SaveAction: {
+            // The dialog was set up when the action was chosen, but the universal settings'
+            // file actions share it; set up again, it never offers a mode under their title.
+            SetUpDialog(SaveDlg, FileKind::Mode, true);
             if (!ExecuteSaveDlg()) {
                 return;
             }
@@ -229,6 +232,7 @@ void TMainForm::ModeActionBtnClick() {
             return;
         }
         case OpenAction: {
+            SetUpDialog(OpenDlg, FileKind::Mode, false);
             if (!ExecuteOpenDlg()) {
                 return;
             }

@@ -446,6 +446,18 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
     EXPECT_EQ(dialogs.messages.size(), 1u);  // only the overwrite question
 }
 
+TEST_F(SettingsActionsTest, TheModeFileDialogsKeepTheirSetUpWhenTheUniversalFilesUsedThem) {
+    for (const int action : {Save, Open}) {
+        Choose(form.ModeActionsComboBox, action);
+        Press(form.SaveGlbBtn);  // cancelled
+        Press(form.OpenGlbBtn);  // cancelled
+        form.ModeActionBtn->click();
+        EXPECT_EQ(dialogs.fileDialogs.back().asked.filter, "Vantor mode files (*.mode)|*.mode");
+        EXPECT_EQ(dialogs.fileDialogs.back().asked.title,
+                  action == Save ? "Save Mode" : "Open Mode");
+    }
+}
+
 TEST_F(SettingsActionsTest, ModeFileFailuresLeaveTheModeAlone) {
     const std::string good = TempPath("good.mode");
     ASSERT_EQ(WriteModeFile(good, detector.Mode(4)), FileResult::Success);
