@@ -1,0 +1,359 @@
+// holvanectl end to end against the virtual detector (--simulate, --save-state).
+#include <gtest/gtest.h>
+#include <QImage>
+
+#include <cstring>
+#include <regex>
+
+#include "CliFixture.h"
+#include "DemoContent.h"
+#include "Fileio.h"
+#include "PatternGrid.h"
+#include "PatternPicture.h"
+#include "VirtualDetector.h"
+
+using namespace holvane;
+using namespace holvane::cli;
+using holvane::simulator::VirtualDetector;
+
+namespace {
+
+class HolvanectlTest : public test::CliTest {
+protected:
+    // A backup file of the demo content: My Mode 2 and My Mode 4 absent.
+    BackupPayload WriteDemoSeed(const std::string& name) {
+        VirtualDetector detector;
+        simulator::SeedDemoContent(detector);
+        const BackupPayload payload = detector.SaveBackup();
+        EXPECT_EQ(WriteBackupFile(name, payload), FileResult::Success);
+        return payload;
+    }
+    // A backup file of the virtual detector's default content: all user modes present.
+    BackupPayload WriteDefaultSeed(const std::string& name) {
+        VirtualDetector detector;
+        const BackupPayload payload = detector.SaveBackup();
+        EXPECT_EQ(WriteBackupFile(name, payload), FileResult::Success);
+        return payload;
+    }
+    BackupPayload ReadBackup(const std::string& name) {
+        BackupPayload payload{};
+        EXPECT_EQ(ReadBackupFile(name, payload), FileResult::Success);
+        return payload;
+    }
+    static void CopyUserMode(BackupPayload& to, const BackupPayload& from, int k) {
+        const std::size_t at = backup::UserModePresent(k);
+        std::memcpy(to.data() + at, from.data() + at, 2 + ModeSize);
+    }
+};
+
+TEST_F(HolvanectlTest, BackupOfASeededDetectorEqualsTheSeed) {
+    const BackupPayload seed = WriteDemoSeed(Path("seed.vantor"));
+    const auto result = Holvanectl({"--simulate", Path("seed.vantor"), "backup", Path("copy")});
+    ASSERT_EQ(result.status, ExitSuccess) << result.err;
+    EXPECT_EQ(result.out, Path("copy.vantor") + "\n");  // the naming rule
+    EXPECT_EQ(ReadBackup(Path("copy.vantor")), seed);
+    // One progress line per record, absent modes included.
+    EXPECT_NE(result.err.find("read current mode\n"), std::string::npos);
+    EXPECT_NE(result.err.find("read My Mode 2 (absent)\n"), std::string::npos);
+    EXPECT_NE(result.err.find("read My Pattern 6\n"), std::string::npos);
+}
+
+TEST_F(HolvanectlTest, FailedBackupGivesTheWindowsMessageAndNoFile) {
+    // No detector attached (and no simulation).
+    const auto result = Holvanectl({"backup", Path("none.vantor")});
+    EXPECT_EQ(result.status, ExitFailed);
+    EXPECT_EQ(result.err,
+              "Could not connect to the Vantor.\nCheck the connection and try again.\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("none.vantor")));
+}
+
+TEST_F(HolvanectlTest, RestoreWritesTheFileAndLeavesAbsentUserModesAlone) {
+    const BackupPayload target = WriteDefaultSeed(Path("target.vantor"));
+    const BackupPayload seed = WriteDemoSeed(Path("seed.vantor"));
+    const auto result = Holvanectl({"--simulate", Path("target.vantor"), "--save-state",
+                                    Path("after.vantor"), "restore", Path("seed.vantor"), "--yes"});
+    ASSERT_EQ(result.status, ExitSuccess) << result.err;
+    EXPECT_NE(result.err.find("wrote My Pattern 6\n"), std::string::npos);
+
+    BackupPayload expected = seed;
+    CopyUserMode(expected, target, 1);  // My Mode 2 and 4 are not in the seed
+    CopyUserMode(expected, target, 3);
+    EXPECT_EQ(ReadBackup(Path("after.vantor")), expected);
+}
+
+TEST_F(HolvanectlTest, RestoreAsksFirstAndRefusesWithoutATerminal) {
+    const BackupPayload target = WriteDefaultSeed(Path("target.vantor"));
+    WriteDemoSeed(Path("seed.vantor"));
+    struct Case {
+        std::optional<std::deque<std::string>> answers;
+        int status;
+        bool written;
+    };
+    const Case cases[] = {
+        {std::nullopt, ExitFailed, false},                  // no terminal, no --yes
+        {std::deque<std::string>{"n"}, ExitFailed, false},  // declined
+        {std::deque<std::string>{}, ExitFailed, false},     // end of input
+        {std::deque<std::string>{"YES"}, ExitSuccess, true},
+    };
+    for (const Case& c : cases) {
+        const auto result = Holvanectl({"--simulate", Path("target.vantor"), "--save-state",
+                                        Path("after.vantor"), "restore", Path("seed.vantor")},
+                                       c.answers);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(ReadBackup(Path("after.vantor")) != target, c.written) << result.err;
+        if (c.answers) {
+            EXPECT_NE(result.err.find("The backup data will overwrite the existing\nsettings"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST_F(HolvanectlTest, RestoreChecksTheFileBeforeConnecting) {
+    auto bytes = FileBytes((WriteDemoSeed(Path("seed.vantor")), Path("seed.vantor")));
+    bytes[100] ^= 0x01;
+    WriteBytes(Path("bad.vantor"), bytes);
+    // No --simulate: a connection attempt would fail with the connect message instead.
+    const auto result = Holvanectl({"restore", Path("bad.vantor"), "--yes"});
+    EXPECT_EQ(result.status, ExitFailed);
+    EXPECT_EQ(result.err, "The file has corrupted data.\n");
+}
+
+// ---- show ----
+
+struct ShowCase {
+    std::string name;
+    std::function<void(const std::string&)> write;
+    std::vector<std::string> expected;  // lines in the output
+};
+
+class ShowTest : public HolvanectlTest {};
+
+TEST_F(ShowTest, ShowsEveryKindByItsMagicNumberNotItsName) {
+    ModeRecord mode{};
+    DefaultModeSettings(ModeSettingsOf(mode));
+    mode[modesettings::AudioResponse] = 9;  // shown as "Pitch Hold"
+    mode[22] = 0xAB;
+    SetPatternCell(reinterpret_cast<PatternRecord&>(*PatternOf(mode).data()), 0, 0, true);
+    UniversalSettingsRecord universal{};
+    DefaultUniversalSettings(universal);
+    universal[universalsettings::SensitivityAutoLevel] = 254;
+    PatternRecord pattern{};
+    SetPatternCell(pattern, 34, 49, true);
+    pattern[0] = 0x5A;
+
+    const std::vector<ShowCase> cases = {
+        {"a.txt",
+         [&](const std::string& f) { WriteModeFile(f, mode); },
+         {"kind: mode file (magic 0xAABBCC01)", "valid: yes", "  has-pattern flag (offset 4)   01",
+          "  Audio Response                Pitch Hold", "    22..25    ab 00 00 00",
+          "  #................................................."}},
+        {"b.mode",
+         [&](const std::string& f) { WriteUniversalFile(f, universal); },
+         {"kind: universal settings file (magic 0xDEAA0233)", "  Sensitivity Auto Level        -2",
+          "    4         1e"}},
+        {"c",
+         [&](const std::string& f) { WritePatternFile(f, pattern); },
+         {"kind: pattern file (magic 0x0A23FF77)",
+          "    0..11     5a 00 00 00 00 00 00 00 00 00 00 00",
+          "  .................................................#"}},
+        {"d.vantor",
+         [&](const std::string& f) { WriteDemoSeed(f); },
+         {"kind: backup file (magic 0xBACD0148)", "[My Mode 2]",
+          "  absent: the backup holds no such mode",
+          "[My Mode 3 pattern]  file offset 912, 266 bytes",
+          "[Preferences]  file offset 1490, 16 bytes", "  Contrast                      "}},
+    };
+    for (const ShowCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.write(Path(c.name));
+        const auto result = Holvanectl({"show", Path(c.name)});
+        EXPECT_EQ(result.status, ExitSuccess) << result.err;
+        for (const std::string& line : c.expected) {
+            EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
+        }
+    }
+    // 35 lines of 50 cells for the one pattern of a pattern file.
+    const auto out = Holvanectl({"show", Path("c")}).out;
+    EXPECT_EQ(std::count_if(out.begin(), out.end(), [](char ch) { return ch == '\n'; }),
+              4 + 2 + 3 + 35);
+}
+
+TEST_F(ShowTest, CorruptedFilesSayWhichCheckFails) {
+    PatternRecord pattern{};
+    WritePatternFile(Path("p.ptrn"), pattern);
+    const auto good = FileBytes(Path("p.ptrn"));
+
+    struct Case {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::string problem;
+    };
+    const std::int32_t stored = FileChecksum(std::span(good).first(270));
+    auto flipped = good;
+    flipped[100] = 0x01;
+    auto shortened = good;
+    shortened.resize(200);
+    std::vector<std::uint8_t> foreign(good.size(), 0x11);
+    const std::vector<Case> cases = {
+        {"flipped", flipped,
+         "valid: no: checksum mismatch: stored " + std::to_string(stored) + ", computed " +
+             std::to_string(stored + 1) + " over bytes 0..269"},
+        {"short", shortened, "valid: no: too short: 200 bytes, a pattern file has 274"},
+        {"foreign", foreign,
+         "valid: no: unknown magic number 0x11111111: not a mode, pattern, universal-settings or "
+         "backup file"},
+        {"tiny", {0x77, 0xFF}, "valid: no: too short for a magic number"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteBytes(Path(c.name), c.bytes);
+        const auto result = Holvanectl({"show", Path(c.name)});
+        EXPECT_EQ(result.status, ExitFailed);
+        EXPECT_NE(result.out.find(c.problem + "\n"), std::string::npos) << result.out;
+        EXPECT_EQ(result.err, "The file has corrupted data.\n");
+    }
+    const auto missing = Holvanectl({"show", Path("missing")});
+    EXPECT_EQ(missing.status, ExitFailed);
+    EXPECT_EQ(missing.err, "Could not open the file.\n");
+}
+
+std::vector<std::uint8_t> FromHex(const std::string& hex) {
+    std::vector<std::uint8_t> bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    }
+    return bytes;
+}
+
+TEST_F(ShowTest, JsonCarriesTheRawBytesOfTheFileAndOfEachRecord) {
+    WriteDemoSeed(Path("d.vantor"));
+    auto bytes = FileBytes(Path("d.vantor"));
+    bytes[3000] ^= 0x40;  // a corrupted file still shows what it holds
+    WriteBytes(Path("d.vantor"), bytes);
+
+    const auto result = Holvanectl({"show", Path("d.vantor"), "--json"});
+    EXPECT_EQ(result.status, ExitFailed);
+    const std::regex raw("\n  \"raw\": \"([0-9a-f]*)\"");
+    std::smatch match;
+    ASSERT_TRUE(std::regex_search(result.out, match, raw)) << result.out.substr(0, 400);
+    EXPECT_EQ(FromHex(match[1]), bytes);
+    EXPECT_NE(result.out.find("\"valid\": false"), std::string::npos);
+    EXPECT_NE(result.out.find("\"problem\": \"checksum mismatch"), std::string::npos);
+
+    // Each record's raw bytes are the file's at its offset.
+    const std::regex record("\"offset\": (\\d+),\n\\s*\"raw\": \"([0-9a-f]*)\"");
+    int records = 0;
+    for (auto it = std::sregex_iterator(result.out.begin(), result.out.end(), record);
+         it != std::sregex_iterator(); ++it, ++records) {
+        const std::size_t offset = std::stoul((*it)[1]);
+        const auto part = FromHex((*it)[2]);
+        ASSERT_LE(offset + part.size(), bytes.size());
+        EXPECT_TRUE(std::equal(part.begin(), part.end(), bytes.begin() + offset)) << offset;
+    }
+    EXPECT_EQ(records, 2 + 2 * 2 + 2 + 7);  // current mode, two user modes, settings, patterns
+}
+
+// ---- single-record transfers ----
+
+TEST_F(HolvanectlTest, DownloadedRecordsUploadBackAsTheWindowWouldSendThem) {
+    WriteDemoSeed(Path("seed.vantor"));
+    const std::string sim[] = {"--simulate", Path("seed.vantor"), "--save-state", Path("s.vantor")};
+    auto run = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), std::begin(sim), std::end(sim));
+        return Holvanectl(args);
+    };
+
+    auto r = run({"download", "mode", "my mode 1", "-o", Path("m1")});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_EQ(r.out, Path("m1.mode") + "\n");
+    ModeRecord m1{};
+    std::uint8_t flag = 0;
+    ASSERT_EQ(ReadModeFile(Path("m1.mode"), m1, flag), FileResult::Success);
+    EXPECT_EQ(flag, 1);
+    EXPECT_EQ(m1[modesettings::TargetSlot], CurrentModeSlot);  // built for a file
+    EXPECT_EQ(m1[modesettings::BuiltMarker], 1);
+
+    // My Mode 2 is absent: nothing to overwrite, so no question (there is no terminal here).
+    r = run({"upload", Path("m1.mode"), "--slot", "My Mode 2"});
+    EXPECT_EQ(r.status, ExitSuccess) << r.err;
+
+    // Into My Mode 3, which exists: asked, and refused without a terminal.
+    r = run({"upload", Path("m1.mode"), "--slot", "My Mode 3"});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_NE(r.err.find("no terminal to ask"), std::string::npos) << r.err;
+    r = run({"upload", Path("m1.mode"), "--slot", "My Mode 3", "--yes"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    BackupPayload after = ReadBackup(Path("s.vantor"));
+    ModeRecord expected = m1;
+    expected[modesettings::TargetSlot] = 6;
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(),
+                           after.begin() + static_cast<std::ptrdiff_t>(backup::UserMode(2))));
+
+    r = run({"download", "pattern", "My Mode 2 Pattern", "-o", Path("p")});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_EQ(r.err, "Cannot download the pattern as User Mode 2 does not exist.\n");
+
+    r = run({"download", "pattern", "swiftveil", "-o", Path("sv")});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    r = run({"upload", Path("sv.ptrn"), "--slot", "My Pattern 6"});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    after = ReadBackup(Path("s.vantor"));
+    EXPECT_TRUE(std::equal(after.begin() + static_cast<std::ptrdiff_t>(backup::Swiftveil),
+                           after.begin() + static_cast<std::ptrdiff_t>(backup::MyPattern(0)),
+                           after.begin() + static_cast<std::ptrdiff_t>(backup::MyPattern(5))));
+
+    r = run({"upload", Path("sv.ptrn"), "--slot", "My Mode 4 Pattern"});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_EQ(r.err, "Cannot upload the pattern as User Mode 4 does not exist.\n");
+
+    r = run({"download", "universal", "-o", Path("u.txt")});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_EQ(r.out, Path("u.txt.glb") + "\n");
+    r = run({"upload", Path("u.txt.glb")});
+    ASSERT_EQ(r.status, ExitSuccess) << r.err;
+
+    // Usage errors found once the file's kind is known.
+    EXPECT_EQ(run({"upload", Path("sv.ptrn")}).status, ExitUsage);
+    EXPECT_EQ(run({"upload", Path("u.txt.glb"), "--slot", "Current Mode"}).status, ExitUsage);
+    EXPECT_EQ(run({"upload", Path("m1.mode"), "--slot", "Korvane Coins"}).status, ExitUsage);
+    EXPECT_EQ(run({"upload", Path("seed.vantor")}).status, ExitUsage);
+}
+
+TEST_F(HolvanectlTest, PictureIsTheFullDrawingScaledUp) {
+    PatternRecord pattern{};
+    SetPatternCell(pattern, 0, 0, true);
+    WritePatternFile(Path("p.ptrn"), pattern);
+    const auto result =
+        Holvanectl({"picture", Path("p.ptrn"), "-o", Path("p.png"), "--scale", "3"});
+    ASSERT_EQ(result.status, ExitSuccess) << result.err;
+    const QImage image(QString::fromStdString(Path("p.png")));
+    ASSERT_EQ(image.size(), QSize(3 * PatternPictureWidth, 3 * PatternPictureHeight));
+    auto at = [&](int x, int y) { return image.pixelColor(3 * x + 1, 3 * y + 2); };
+    EXPECT_EQ(at(0, 0), QColor(123, 158, 189));  // the frame
+    EXPECT_EQ(at(1, 1), QColor(128, 128, 128));  // cell (0, 0) is the 2 x 2 block at (1, 1)
+    EXPECT_EQ(at(2, 2), QColor(128, 128, 128));
+    EXPECT_EQ(at(3, 3), QColor(255, 255, 255));
+
+    ModeRecord mode{};
+    WriteModeSettingsFile(Path("m.mode"), mode);
+    const auto noPattern = Holvanectl({"picture", Path("m.mode"), "-o", Path("m.png")});
+    EXPECT_EQ(noPattern.status, ExitFailed);
+    EXPECT_EQ(noPattern.err, "The specified file does not contain a pattern.\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("m.png")));
+}
+
+TEST_F(HolvanectlTest, UdevRuleGrantsTheSeatUserAccessToTheDetectorsHidrawNodes) {
+    const auto result = Holvanectl({"udev-rule"});
+    EXPECT_EQ(result.status, ExitSuccess);
+    EXPECT_NE(result.out.find("SUBSYSTEM==\"hidraw\", ATTRS{idVendor}==\"2f1a\", TAG+=\"uaccess\""),
+              std::string::npos);
+    EXPECT_EQ(result.out.find("MODE="), std::string::npos);
+}
+
+TEST_F(HolvanectlTest, ListUnderTheDemoShowsTheVirtualDetector) {
+    const auto result = Holvanectl({"--demo", "list"});
+    EXPECT_EQ(result.status, ExitSuccess);
+    EXPECT_EQ(result.out, "Detectors (entry 0 is the one used):\n  0  virtual:vantor  2f1a:0001\n");
+}
+
+}  // namespace
