@@ -14,4 +14,14 @@ public:
     BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
+// The ordinary pointer over a question asked in the middle of a busy action, the busy cursor
+// back when the question is answered.
+class NormalCursor {
+public:
+    NormalCursor() { QApplication::setOverrideCursor(Qt::ArrowCursor); }
+    ~NormalCursor() { QApplication::restoreOverrideCursor(); }
+    NormalCursor(const NormalCursor&) = delete;
+    NormalCursor& operator=(const NormalCursor&) = delete;
+};
+
 }  // namespace holvane

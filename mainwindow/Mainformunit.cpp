@@ -171,6 +171,7 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     PageControl->setCurrentIndex(0);
     BuildSettingsPage();
     BuildPatternsPage();
+    ConnectSettingsActions();
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);

@@ -186,11 +186,23 @@ public:
     void PrefSettingsGridAfterEdit(int row);
     void RestoreUniversalBtnClick();
     void RestorePrefBtnClick();
+    // Settings page actions (Mainformunit_Settings.cpp)
+    void ModeActionsComboBoxChange();
+    void DownloadModeComboBoxChange();
+    void UploadModeComboBoxChange();
+    void ModeActionBtnClick();
+    void DownloadGlbBtnClick();
+    void UploadGlbBtnClick();
+    void SaveGlbBtnClick();
+    void OpenGlbBtnClick();
+    void DownloadPrefBtnClick();
+    void UploadPrefBtnClick();
 
 private:
     void BuildMenus();
     void BuildSettingsPage();
     void BuildPatternsPage();
+    void ConnectSettingsActions();
     void OpenDocument(const QString& fileName);
 
     UserDialogs& dialogs_;
