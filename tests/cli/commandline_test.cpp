@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "CliFixture.h"
 
 using namespace holvane;
@@ -13,6 +17,13 @@ struct UsageCase {
     std::vector<std::string> args;
     std::string error;  // part of the message
 };
+
+// Names the case by its command line in test listings.
+void PrintTo(const UsageCase& c, std::ostream* os) {
+    *os << "holvanectl";
+    for (const auto& a : c.args)
+        *os << ' ' << a;
+}
 
 class UsageErrorTest : public test::CliTest, public ::testing::WithParamInterface<UsageCase> {};
 
