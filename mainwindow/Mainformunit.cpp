@@ -171,6 +171,8 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     PageControl->setCurrentIndex(0);
     BuildSettingsPage();
     BuildPatternsPage();
+    ConnectPatternsPage();
+    ConnectBackupMenu();
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);

@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "BackupPayload.h"
 #include "PatternImage.h"
 #include "Records.h"
 #include "SettingsGrid.h"
@@ -187,7 +188,52 @@ public:
     void RestoreUniversalBtnClick();
     void RestorePrefBtnClick();
 
+    // Patterns page (Mainformunit_Patterns.cpp).
+    void PatternActionsComboBoxChange();
+    void DownloadAllBtnClick();
+    void OpenPatternBtnClick();
+    void UploadPatternComboBoxChange();
+    void UploadPatternBtnClick();
+    void SaveGlintmapMenuItemClick();
+    void SaveSvMenuItemClick();
+    void SaveUser0MenuItemClick();
+    void SaveUser1MenuItemClick();
+    void SaveUser2MenuItemClick();
+    void SaveUser3MenuItemClick();
+    void SaveUser4MenuItemClick();
+    void SaveUser5MenuItemClick();
+    void SaveUserMode0MenuItemClick();
+    void SaveUserMode1MenuItemClick();
+    void SaveUserMode2MenuItemClick();
+    void SaveUserMode3MenuItemClick();
+    void SaveExchangeMenuItemClick();
+    void SaveModePatternClick();
+    // Asks for a file name (".ptrn" added where the extension lacks it) and writes a pattern
+    // file.
+    void SavePatternToFile(const PatternRecord& pattern);
+
+    // Backup menu (Mainformunit_Backup.cpp).
+    void CreateBackupMenuClick();
+    void OpenBackupMenuClick();
+    void RestoreBackupMenuClick();
+
 private:
+    void ConnectPatternsPage();
+    void ConnectBackupMenu();
+    // An entry of PatternBuffers that gets a pattern: drawn, copied, held, its item enabled.
+    void ShowHeldPattern(int entry, const PatternRecord& pattern);
+    // An entry whose user mode does not exist: drawn empty, not held, its item disabled; the
+    // buffer keeps its bytes.
+    void ShowMissingPattern(int entry);
+    // The save handler of an entry: saves the entry's buffer only while it is held.
+    void SaveHeldPattern(int entry);
+    // The exchange picture as at start-up: white, then the empty small drawing.
+    void ClearExchangePicture();
+    // Runs OpenDlg for a backup file; true when a file was chosen.
+    bool ChooseBackupFile();
+    // Reads the chosen backup file; on failure shows its message and answers false.
+    bool ReadChosenBackup(BackupPayload& payload);
+
     void BuildMenus();
     void BuildSettingsPage();
     void BuildPatternsPage();
