@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
@@ -229,10 +230,11 @@ private:
     void SaveHeldPattern(int entry);
     // The exchange picture as at start-up: white, then the empty small drawing.
     void ClearExchangePicture();
-    // Runs OpenDlg for a backup file; true when a file was chosen.
-    bool ChooseBackupFile();
-    // Reads the chosen backup file; on failure shows its message and answers false.
-    bool ReadChosenBackup(BackupPayload& payload);
+    // Runs OpenDlg for a backup file and reads the chosen one under the busy cursor, then runs
+    // the action on its payload; a file that cannot be read gets its message instead.
+    void WithChosenBackup(const std::function<void(const BackupPayload&)>& action);
+    // Copies an opened backup into the working state, the grids and the pictures.
+    void ShowBackup(const BackupPayload& payload);
 
     void BuildMenus();
     void BuildSettingsPage();

@@ -28,20 +28,20 @@ void TMainForm::ConnectBackupMenu() {
     connect(RestoreBackupMenu, &QAction::triggered, this, &TMainForm::RestoreBackupMenuClick);
 }
 
-bool TMainForm::ChooseBackupFile() {
+void TMainForm::WithChosenBackup(const std::function<void(const BackupPayload&)>& action) {
     const FileKindInfo& kind = FileKindOf(FileKind::Backup);
     OpenDlg.filter = kind.filter;
     OpenDlg.title = kind.openTitle;
-    return ExecuteOpenDlg();
-}
-
-bool TMainForm::ReadChosenBackup(BackupPayload& payload) {
-    const FileResult result = ReadBackupFile(OpenDlg.fileName, payload);
-    if (result != FileResult::Success) {
-        ShowError(messages::OpenFailureMessage(result));
-        return false;
+    if (!ExecuteOpenDlg()) {
+        return;
     }
-    return true;
+    const BusyCursor busy;
+    BackupPayload payload{};
+    if (const FileResult r = ReadBackupFile(OpenDlg.fileName, payload); r != FileResult::Success) {
+        ShowError(messages::OpenFailureMessage(r));
+        return;
+    }
+    action(payload);
 }
 
 void TMainForm::CreateBackupMenuClick() {
@@ -67,15 +67,10 @@ void TMainForm::CreateBackupMenuClick() {
 }
 
 void TMainForm::OpenBackupMenuClick() {
-    if (!ChooseBackupFile()) {
-        return;
-    }
-    const BusyCursor busy;
-    BackupPayload payload{};
-    if (!ReadChosenBackup(payload)) {
-        return;
-    }
+    WithChosenBackup([this](const BackupPayload& payload) { ShowBackup(payload); });
+}
 
+void TMainForm::ShowBackup(const BackupPayload& payload) {
     CurrentMode = RecordAt<ModeRecord>(payload, backup::CurrentMode);
     ShowModeSettings(CurrentModeSettings());
     const PatternRecord modePattern = CurrentModePattern();
@@ -108,20 +103,14 @@ void TMainForm::OpenBackupMenuClick() {
 }
 
 void TMainForm::RestoreBackupMenuClick() {
-    if (!ChooseBackupFile()) {
-        return;
-    }
-    const BusyCursor busy;
-    BackupPayload payload{};
-    if (!ReadChosenBackup(payload)) {
-        return;
-    }
-    const RestoreOutcome outcome =
-        RestoreBackup(payload, [this] { return AskToProceed(messages::RestoreQuestion); });
-    using Result = RestoreOutcome::Result;
-    if (outcome.result == Result::ConnectFailed || outcome.result == Result::WriteFailed) {
-        ShowError(outcome.Message());
-    }
+    WithChosenBackup([this](const BackupPayload& payload) {
+        const RestoreOutcome outcome =
+            RestoreBackup(payload, [this] { return AskToProceed(messages::RestoreQuestion); });
+        using Result = RestoreOutcome::Result;
+        if (outcome.result == Result::ConnectFailed || outcome.result == Result::WriteFailed) {
+            ShowError(outcome.Message());
+        }
+    });
 }
 
 }  // namespace holvane

@@ -444,6 +444,15 @@ TEST_F(PatternsPageTest, UploadFailures) {
     }
 }
 
+// The upload controls appear only after an Open; should the handler still run without an opened
+// pattern, it sends nothing rather than blanking the slot with an empty buffer.
+TEST_F(PatternsPageTest, UploadWithoutAnOpenedPatternSendsNothing) {
+    form.UploadPatternComboBox->setCurrentIndex(2);
+    form.UploadPatternBtnClick();
+    EXPECT_EQ(platform.OpenCount(Path), 0);
+    EXPECT_THAT(Errors(), IsEmpty());
+}
+
 TEST_F(PatternsPageTest, SaveAppendsTheExtensionWhereItIsMissing) {
     form.DownloadAllBtnClick();
     struct Case {
