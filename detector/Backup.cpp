@@ -43,14 +43,6 @@ const std::array<RestoreRow, RestoreRowCount> RestoreRows = {{
      "My Mode 4", "Could not upload the my Mode 4.\r\nCheck the connection and try again."},
 }};
 
-// A record of the payload, viewed as the record type the link moves.
-template <typename Record>
-Record Take(const BackupPayload& payload, std::size_t offset) {
-    Record r;
-    std::memcpy(r.data(), payload.data() + offset, r.size());
-    return r;
-}
-
 template <typename Record>
 void Put(BackupPayload& payload, std::size_t offset, const Record& r) {
     std::memcpy(payload.data() + offset, r.data(), r.size());
@@ -101,14 +93,16 @@ bool ReadRow(DetectorLink& link, const RestoreRow& row, BackupPayload& payload) 
 bool WriteRow(DetectorLink& link, const RestoreRow& row, const BackupPayload& payload) {
     switch (row.kind) {
         case Kind::Mode:
-            return link.SetMode(row.slot, Take<ModeRecord>(payload, row.offset)) == 1;
+            return link.SetMode(row.slot, backup::RecordAt<ModeRecord>(payload, row.offset)) == 1;
         case Kind::UniversalSettings:
-            return link.SetUniversalSettings(Take<UniversalSettingsRecord>(payload, row.offset)) ==
-                   1;
+            return link.SetUniversalSettings(
+                       backup::RecordAt<UniversalSettingsRecord>(payload, row.offset)) == 1;
         case Kind::Preferences:
-            return link.SetPreferences(Take<PreferencesRecord>(payload, row.offset)) == 1;
+            return link.SetPreferences(backup::RecordAt<PreferencesRecord>(payload, row.offset)) ==
+                   1;
         case Kind::Pattern:
-            return link.SetPattern(row.slot, Take<PatternRecord>(payload, row.offset)) == 1;
+            return link.SetPattern(row.slot,
+                                   backup::RecordAt<PatternRecord>(payload, row.offset)) == 1;
     }
     return false;
 }

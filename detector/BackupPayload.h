@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "Records.h"
 
@@ -33,6 +34,14 @@ inline constexpr std::size_t Swiftveil = 1502;
 // My Pattern k (k = 0..5 for My Pattern 1..6).
 constexpr std::size_t MyPattern(int k) {
     return 1768 + PatternSize * static_cast<std::size_t>(k);
+}
+
+// A record of the payload, copied out as its record type (ModeRecord, PatternRecord, ...).
+template <typename Record>
+Record RecordAt(const BackupPayload& payload, std::size_t offset) {
+    Record record;
+    std::memcpy(record.data(), payload.data() + offset, record.size());
+    return record;
 }
 
 static_assert(UserModePresent(3) == 1174 && UserMode(3) + ModeSize == UniversalSettings);

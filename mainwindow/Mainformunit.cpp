@@ -172,6 +172,8 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     BuildSettingsPage();
     BuildPatternsPage();
     ConnectSettingsActions();
+    ConnectPatternsPage();
+    ConnectBackupMenu();
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);

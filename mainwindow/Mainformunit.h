@@ -7,9 +7,11 @@
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 
+#include "BackupPayload.h"
 #include "PatternImage.h"
 #include "Records.h"
 #include "SettingsGrid.h"
@@ -198,7 +200,53 @@ public:
     void DownloadPrefBtnClick();
     void UploadPrefBtnClick();
 
+    // Patterns page (Mainformunit_Patterns.cpp).
+    void PatternActionsComboBoxChange();
+    void DownloadAllBtnClick();
+    void OpenPatternBtnClick();
+    void UploadPatternComboBoxChange();
+    void UploadPatternBtnClick();
+    void SaveGlintmapMenuItemClick();
+    void SaveSvMenuItemClick();
+    void SaveUser0MenuItemClick();
+    void SaveUser1MenuItemClick();
+    void SaveUser2MenuItemClick();
+    void SaveUser3MenuItemClick();
+    void SaveUser4MenuItemClick();
+    void SaveUser5MenuItemClick();
+    void SaveUserMode0MenuItemClick();
+    void SaveUserMode1MenuItemClick();
+    void SaveUserMode2MenuItemClick();
+    void SaveUserMode3MenuItemClick();
+    void SaveExchangeMenuItemClick();
+    void SaveModePatternClick();
+    // Asks for a file name (".ptrn" added where the extension lacks it) and writes a pattern
+    // file.
+    void SavePatternToFile(const PatternRecord& pattern);
+
+    // Backup menu (Mainformunit_Backup.cpp).
+    void CreateBackupMenuClick();
+    void OpenBackupMenuClick();
+    void RestoreBackupMenuClick();
+
 private:
+    void ConnectPatternsPage();
+    void ConnectBackupMenu();
+    // An entry of PatternBuffers that gets a pattern: drawn, copied, held, its item enabled.
+    void ShowHeldPattern(int entry, const PatternRecord& pattern);
+    // An entry whose user mode does not exist: drawn empty, not held, its item disabled; the
+    // buffer keeps its bytes.
+    void ShowMissingPattern(int entry);
+    // The save handler of an entry: saves the entry's buffer only while it is held.
+    void SaveHeldPattern(int entry);
+    // The exchange picture as at start-up: white, then the empty small drawing.
+    void ClearExchangePicture();
+    // Runs OpenDlg for a backup file and reads the chosen one under the busy cursor, then runs
+    // the action on its payload; a file that cannot be read gets its message instead.
+    void WithChosenBackup(const std::function<void(const BackupPayload&)>& action);
+    // Copies an opened backup into the working state, the grids and the pictures.
+    void ShowBackup(const BackupPayload& payload);
+
     void BuildMenus();
     void BuildSettingsPage();
     void BuildPatternsPage();
