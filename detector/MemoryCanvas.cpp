@@ -66,7 +66,7 @@ Rgb MemoryCanvas::Pixel(int x, int y) const {
                    static_cast<std::size_t>(x)];
 }
 
-void MemoryCanvas::Plot(int x, int y, Rgb colour) {
+void MemoryCanvas::PlotPixel(int x, int y, Rgb colour) {
     if (x >= 0 && y >= 0 && x < width_ && y < height_) {
         pixels_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) +
                 static_cast<std::size_t>(x)] = colour;
@@ -76,13 +76,9 @@ void MemoryCanvas::Plot(int x, int y, Rgb colour) {
 void MemoryCanvas::FillRect(const Rect& rect, Rgb colour) {
     for (int y = rect.top; y < rect.bottom; ++y) {
         for (int x = rect.left; x < rect.right; ++x) {
-            Plot(x, y, colour);
+            PlotPixel(x, y, colour);
         }
     }
-}
-
-void MemoryCanvas::FrameRect(const Rect& rect, Rgb colour) {
-    FrameWithFills(*this, rect, colour);
 }
 
 void MemoryCanvas::WriteText(int x, int y, std::string_view text, Rgb colour) {
@@ -91,30 +87,13 @@ void MemoryCanvas::WriteText(int x, int y, std::string_view text, Rgb colour) {
             for (int row = 0; row < GlyphHeight; ++row) {
                 for (int col = 0; col < GlyphWidth; ++col) {
                     if ((*glyph)[static_cast<std::size_t>(row)] >> (GlyphWidth - 1 - col) & 1) {
-                        Plot(x + col, y + row, colour);
+                        PlotPixel(x + col, y + row, colour);
                     }
                 }
             }
         }
         x += GlyphAdvance;
     }
-}
-
-void MemoryCanvas::SetPen(PenStyle, int width, Rgb colour) {
-    penWidth_ = width > 0 ? width : 1;
-    penColour_ = colour;
-}
-
-void MemoryCanvas::MoveTo(int x, int y) {
-    penX_ = x;
-    penY_ = y;
-}
-
-void MemoryCanvas::LineTo(int x, int y) {
-    ForEachLinePixel(penX_, penY_, x, y, penWidth_,
-                     [this](int px, int py) { Plot(px, py, penColour_); });
-    penX_ = x;
-    penY_ = y;
 }
 
 }  // namespace holvane

@@ -8,8 +8,8 @@
 
 namespace holvane {
 
-class MemoryCanvas final : public PatternCanvas {
-  public:
+class MemoryCanvas final : public PixelCanvas {
+public:
     MemoryCanvas(int width, int height);
 
     int Width() const { return width_; }
@@ -18,22 +18,14 @@ class MemoryCanvas final : public PatternCanvas {
     Rgb Pixel(int x, int y) const;
 
     void FillRect(const Rect& rect, Rgb colour) override;
-    void FrameRect(const Rect& rect, Rgb colour) override;
     void WriteText(int x, int y, std::string_view text, Rgb colour) override;
-    void SetPen(PenStyle style, int width, Rgb colour) override;
-    void MoveTo(int x, int y) override;
-    void LineTo(int x, int y) override;
 
-  private:
-    void Plot(int x, int y, Rgb colour);
+private:
+    void PlotPixel(int x, int y, Rgb colour) override;
 
     int width_;
     int height_;
     std::vector<Rgb> pixels_;
-    int penX_ = 0;
-    int penY_ = 0;
-    int penWidth_ = 1;
-    Rgb penColour_{0, 0, 0};
 };
 
 }  // namespace holvane

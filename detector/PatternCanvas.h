@@ -93,4 +93,39 @@ void ForEachLinePixel(int x0, int y0, int x1, int y1, int width, Plot&& plot) {
     }
 }
 
+// A canvas over a bitmap of pixels: frames, the pen and its lines are painted pixel by pixel
+// through the walks above, so that every such canvas gives the same pixels. A canvas supplies
+// its fill, its text and the painting of one pixel (clipped to the bitmap).
+class PixelCanvas : public PatternCanvas {
+public:
+    void FrameRect(const Rect& rect, Rgb colour) override { FrameWithFills(*this, rect, colour); }
+    void SetPen(PenStyle, int width, Rgb colour) override {
+        penWidth_ = width > 0 ? width : 1;
+        penColour_ = colour;
+    }
+    void MoveTo(int x, int y) override {
+        penX_ = x;
+        penY_ = y;
+    }
+    void LineTo(int x, int y) override {
+        ForEachLinePixel(penX_, penY_, x, y, penWidth_,
+                         [this](int px, int py) { PlotPixel(px, py, penColour_); });
+        penX_ = x;
+        penY_ = y;
+        Painted();
+    }
+
+protected:
+    // Paints one pixel; a point outside the bitmap is left out.
+    virtual void PlotPixel(int x, int y, Rgb colour) = 0;
+    // Called after a line has been painted (a widget schedules its repaint here).
+    virtual void Painted() {}
+
+private:
+    int penX_ = 0;
+    int penY_ = 0;
+    int penWidth_ = 1;
+    Rgb penColour_{0, 0, 0};
+};
+
 }  // namespace holvane

@@ -37,10 +37,6 @@ void PatternImage::FillRect(const Rect& rect, Rgb colour) {
     update();
 }
 
-void PatternImage::FrameRect(const Rect& rect, Rgb colour) {
-    FrameWithFills(*this, rect, colour);
-}
-
 void PatternImage::WriteText(int x, int y, std::string_view text, Rgb colour) {
     QPainter painter(&bitmap_);
     painter.setFont(font());
@@ -51,26 +47,10 @@ void PatternImage::WriteText(int x, int y, std::string_view text, Rgb colour) {
     update();
 }
 
-void PatternImage::SetPen(PenStyle, int width, Rgb colour) {
-    penWidth_ = width > 0 ? width : 1;
-    penColour_ = colour;
-}
-
-void PatternImage::MoveTo(int x, int y) {
-    penX_ = x;
-    penY_ = y;
-}
-
-void PatternImage::LineTo(int x, int y) {
-    const QRgb colour = ToQColor(penColour_).rgb();
-    ForEachLinePixel(penX_, penY_, x, y, penWidth_, [&](int px, int py) {
-        if (bitmap_.valid(px, py)) {
-            bitmap_.setPixel(px, py, colour);
-        }
-    });
-    penX_ = x;
-    penY_ = y;
-    update();
+void PatternImage::PlotPixel(int x, int y, Rgb colour) {
+    if (bitmap_.valid(x, y)) {
+        bitmap_.setPixel(x, y, ToQColor(colour).rgb());
+    }
 }
 
 void PatternImage::paintEvent(QPaintEvent*) {

@@ -14,7 +14,7 @@ class QMenu;
 
 namespace holvane {
 
-class PatternImage final : public QWidget, public PatternCanvas {
+class PatternImage final : public QWidget, public PixelCanvas {
     Q_OBJECT
 
 public:
@@ -26,13 +26,11 @@ public:
     QMenu* PopupMenu() const { return popupMenu_; }
 
     void FillRect(const Rect& rect, Rgb colour) override;
-    void FrameRect(const Rect& rect, Rgb colour) override;
     void WriteText(int x, int y, std::string_view text, Rgb colour) override;
-    void SetPen(PenStyle style, int width, Rgb colour) override;
-    void MoveTo(int x, int y) override;
-    void LineTo(int x, int y) override;
 
 protected:
+    void PlotPixel(int x, int y, Rgb colour) override;
+    void Painted() override { update(); }
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 
@@ -40,10 +38,6 @@ private:
     QImage bitmap_;
     QMenu* popupMenu_;
     QAction* saveItem_;
-    int penX_ = 0;
-    int penY_ = 0;
-    int penWidth_ = 1;
-    Rgb penColour_{0, 0, 0};
 };
 
 }  // namespace holvane
