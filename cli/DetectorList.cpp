@@ -17,12 +17,7 @@ std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId) {
 }
 
 std::vector<ListedDetector> LibraryDetectors() {
-    std::vector<ListedDetector> detectors;
-    for (const tovra::HidDeviceDescr& found : tovra::UsbHidEnum::Search(tovra::DetectorVendorId)) {
-        detectors.push_back({found.path, static_cast<std::uint16_t>(found.vendorId),
-                             static_cast<std::uint16_t>(found.productId)});
-    }
-    return detectors;
+    return tovra::UsbHidEnum::Search(tovra::DetectorVendorId);
 }
 
 int OpenError(const std::string& path) {

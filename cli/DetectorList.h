@@ -7,15 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "Usbhid.h"
 #include "platform/LinuxHidraw.h"
 
 namespace holvane::cli {
 
-struct ListedDetector {
-    std::string path;
-    std::uint16_t vendorId = 0;
-    std::uint16_t productId = 0;
-};
+// A detector as the library's search lists it.
+using ListedDetector = tovra::HidDeviceDescr;
 
 // A hidraw node whose ids are the detector's but that cannot be opened.
 struct UnopenedNode {
