@@ -1,7 +1,6 @@
 #include "Startup.h"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QThread>
 #include <exception>
 #include <memory>
@@ -18,13 +17,10 @@ namespace {
 
 constexpr unsigned long SplashPauseMs = 3000;
 
-void ShowStartFailure(const QString& text) {
-    QMessageBox::critical(nullptr, QStringLiteral("Vantor Tradix"), text);
-}
-
 }  // namespace
 
 int RunProgram(const QString& captionNote) {
+    QtUserDialogs dialogs;
     try {
         QApplication::setFont(WindowFont());
         auto splash = std::make_unique<TSplashForm>();
@@ -35,7 +31,6 @@ int RunProgram(const QString& captionNote) {
         QCoreApplication::setApplicationName(QStringLiteral("Vantor Tradix"));
         QApplication::setWindowIcon(ProgramIcon());
 
-        QtUserDialogs dialogs;
         TMainForm mainForm(dialogs);
         if (!captionNote.isEmpty()) {
             mainForm.setWindowTitle(mainForm.windowTitle() + QStringLiteral(" - ") + captionNote);
@@ -50,9 +45,11 @@ int RunProgram(const QString& captionNote) {
         mainForm.show();
         QApplication::exec();
     } catch (const std::exception& error) {
-        ShowStartFailure(QString::fromUtf8(error.what()));
+        dialogs.ShowMessage(nullptr, MessageKind::Error, error.what());
+        return 1;
     } catch (...) {
-        ShowStartFailure(QString());
+        dialogs.ShowMessage(nullptr, MessageKind::Error, "The program could not start.");
+        return 1;
     }
     return 0;
 }

@@ -6,7 +6,8 @@
 
 namespace holvane {
 
-// Runs the program in the application object that the caller made; answers 0. The caption
+// Runs the program in the application object that the caller made; answers 0, or 1 when the
+// window could not be built (after saying why in an error box). The caption
 // note, when not empty, is added to the main window's caption.
 int RunProgram(const QString& captionNote = {});
 
