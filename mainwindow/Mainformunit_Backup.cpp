@@ -29,9 +29,7 @@ void TMainForm::ConnectBackupMenu() {
 }
 
 void TMainForm::WithChosenBackup(const std::function<void(const BackupPayload&)>& action) {
-    const FileKindInfo& kind = FileKindOf(FileKind::Backup);
-    OpenDlg.filter = kind.filter;
-    OpenDlg.title = kind.openTitle;
+    SetUpOpenDialog(OpenDlg, FileKind::Backup);
     if (!ExecuteOpenDlg()) {
         return;
     }
@@ -45,9 +43,7 @@ void TMainForm::WithChosenBackup(const std::function<void(const BackupPayload&)>
 }
 
 void TMainForm::CreateBackupMenuClick() {
-    const FileKindInfo& kind = FileKindOf(FileKind::Backup);
-    SaveDlg.filter = kind.filter;
-    SaveDlg.title = kind.saveTitle;
+    SetUpSaveDialog(SaveDlg, FileKind::Backup);
     if (!ExecuteSaveDlg()) {
         return;
     }

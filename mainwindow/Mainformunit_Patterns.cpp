@@ -198,9 +198,7 @@ void TMainForm::UploadPatternBtnClick() {
 }
 
 void TMainForm::SavePatternToFile(const PatternRecord& pattern) {
-    const FileKindInfo& kind = FileKindOf(FileKind::Pattern);
-    SaveDlg.filter = kind.filter;
-    SaveDlg.title = kind.saveTitle;
+    SetUpSaveDialog(SaveDlg, FileKind::Pattern);
     if (!ExecuteSaveDlg()) {
         return;
     }

@@ -81,12 +81,6 @@ void RunUpload(TMainForm& form, Record& held, const Record& built, Upload upload
     }
 }
 
-void SetUpDialog(FileDialog& dialog, FileKind kind, bool save) {
-    const FileKindInfo& info = FileKindOf(kind);
-    dialog.filter = std::string(info.filter);
-    dialog.title = std::string(save ? info.saveTitle : info.openTitle);
-}
-
 void SetUpModeActionBtn(QPushButton* button, const char* caption, const char* hint, int top) {
     button->setText(QString::fromUtf8(caption));
     button->setToolTip(QString::fromUtf8(hint));
@@ -145,7 +139,7 @@ void TMainForm::ModeActionsComboBoxChange() {
             SetUpModeActionBtn(ModeActionBtn, "Save...", "Save Mode Settings and Pattern in a File",
                                FileActionButtonTop);
             ModeActionBtn->show();
-            SetUpDialog(SaveDlg, FileKind::Mode, true);
+            SetUpSaveDialog(SaveDlg, FileKind::Mode);
             break;
         case OpenAction:
             DownloadModeComboBox->hide();
@@ -153,7 +147,7 @@ void TMainForm::ModeActionsComboBoxChange() {
             SetUpModeActionBtn(ModeActionBtn, "Open...", "Open a File with Mode Settings",
                                FileActionButtonTop);
             ModeActionBtn->show();
-            SetUpDialog(OpenDlg, FileKind::Mode, false);
+            SetUpOpenDialog(OpenDlg, FileKind::Mode);
             break;
         default:
             break;
@@ -213,7 +207,7 @@ void TMainForm::ModeActionBtnClick() {
         case SaveAction: {
             // The dialog was set up when the action was chosen, but the universal settings'
             // file actions share it; set up again, it never offers a mode under their title.
-            SetUpDialog(SaveDlg, FileKind::Mode, true);
+            SetUpSaveDialog(SaveDlg, FileKind::Mode);
             if (!ExecuteSaveDlg()) {
                 return;
             }
@@ -232,7 +226,7 @@ void TMainForm::ModeActionBtnClick() {
             return;
         }
         case OpenAction: {
-            SetUpDialog(OpenDlg, FileKind::Mode, false);
+            SetUpOpenDialog(OpenDlg, FileKind::Mode);
             if (!ExecuteOpenDlg()) {
                 return;
             }
@@ -283,7 +277,7 @@ void TMainForm::UploadGlbBtnClick() {
 }
 
 void TMainForm::SaveGlbBtnClick() {
-    SetUpDialog(SaveDlg, FileKind::Universal, true);
+    SetUpSaveDialog(SaveDlg, FileKind::Universal);
     if (!ExecuteSaveDlg()) {
         return;
     }
@@ -300,7 +294,7 @@ void TMainForm::SaveGlbBtnClick() {
 }
 
 void TMainForm::OpenGlbBtnClick() {
-    SetUpDialog(OpenDlg, FileKind::Universal, false);
+    SetUpOpenDialog(OpenDlg, FileKind::Universal);
     if (!ExecuteOpenDlg()) {
         return;
     }

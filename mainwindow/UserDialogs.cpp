@@ -8,6 +8,18 @@
 
 namespace holvane {
 
+void SetUpSaveDialog(FileDialog& dialog, FileKind kind) {
+    const FileKindInfo& info = FileKindOf(kind);
+    dialog.filter = std::string(info.filter);
+    dialog.title = std::string(info.saveTitle);
+}
+
+void SetUpOpenDialog(FileDialog& dialog, FileKind kind) {
+    const FileKindInfo& info = FileKindOf(kind);
+    dialog.filter = std::string(info.filter);
+    dialog.title = std::string(info.openTitle);
+}
+
 namespace {
 
 QString FromUtf8(std::string_view text) {

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "Fileio.h"
+
 class QWidget;
 
 namespace holvane {
@@ -26,6 +28,11 @@ struct FileDialog {
     std::string title;
     std::string fileName;
 };
+
+// Gives a shared dialog the filter and the save or open title of a settings-file kind; the file
+// name chosen last stays.
+void SetUpSaveDialog(FileDialog& dialog, FileKind kind);
+void SetUpOpenDialog(FileDialog& dialog, FileKind kind);
 
 class UserDialogs {
 public:
