@@ -247,8 +247,9 @@ int CommandRun::Upload() {
                 slot ? FindModeSlotByName(*slot) : FindModeSlot(CurrentModeSlot);
             if (modeSlot != nullptr) {
                 if (!modeSlot->writable) {
-                    return Usage("'" + std::string(modeSlot->name) +
-                                 "' is a factory mode and cannot be written");
+                    std::string message(1, '\'');
+                    message.append(modeSlot->name).append("' is a factory mode and cannot be written");
+                    return Usage(message);
                 }
                 return UploadMode(file, modeSlot->slot);
             }

@@ -1,6 +1,8 @@
 #include "Framecodec.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cstddef>
 
 namespace tovra {
 
@@ -66,10 +68,12 @@ FrameHeader MakeFrameHeader(std::uint8_t sequence, std::uint8_t channel,
 
 std::vector<std::uint8_t> EncodeFrame(std::uint8_t sequence, std::uint8_t channel,
                                       const std::uint8_t* payload, std::uint16_t n) {
+    // One buffer of the frame's final size: header first, then the payload.
     const auto header = MakeFrameHeader(sequence, channel, payload, n).Bytes();
-    std::vector<std::uint8_t> frame(header.begin(), header.end());
+    std::vector<std::uint8_t> frame(header.size() + n);
+    std::copy(header.begin(), header.end(), frame.begin());
     if (n > 0) {
-        frame.insert(frame.end(), payload, payload + n);
+        std::copy(payload, payload + n, frame.begin() + static_cast<std::ptrdiff_t>(header.size()));
     }
     return frame;
 }

@@ -276,9 +276,10 @@ class HidrawDeviceTest : public ::testing::Test {
 };
 
 Bytes WithIdByte(std::uint8_t id, const Bytes& data, std::size_t length) {
-    Bytes b{id};
-    b.insert(b.end(), data.begin(), data.end());
-    b.resize(length, 0);
+    Bytes b(std::max(length, 1 + data.size()), 0);
+    b[0] = id;
+    std::copy(data.begin(), data.end(), b.begin() + 1);
+    b.resize(length);
     return b;
 }
 

@@ -3,7 +3,6 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <set>
 #include <stdexcept>
 #include <thread>
 
@@ -56,8 +55,9 @@ std::vector<std::uint8_t> Expected(const VirtualDetector& d, std::uint8_t id) {
 
 // A write request for the id with a value of `size` bytes.
 std::vector<std::uint8_t> WriteOf(std::uint8_t id, std::size_t size) {
-    std::vector<std::uint8_t> payload = {id, 0x01};
-    payload.resize(2 + size, 7);
+    std::vector<std::uint8_t> payload(2 + size, 7);
+    payload[0] = id;
+    payload[1] = 0x01;
     return payload;
 }
 
@@ -397,10 +397,11 @@ TEST_F(VirtualDetectorTest, BackupRoundTrip) {
 
 TEST(VirtualDetectorDefaultsTest, RecordsAreDistinctAndUserModesPresent) {
     VirtualDetector detector;
-    std::set<std::vector<std::uint8_t>> seen;
+    std::vector<std::vector<std::uint8_t>> seen;
     const auto add = [&seen](std::vector<std::uint8_t> record) {
         EXPECT_TRUE(std::any_of(record.begin(), record.end(), [](auto b) { return b != 0; }));
-        EXPECT_TRUE(seen.insert(std::move(record)).second);
+        EXPECT_EQ(std::find(seen.begin(), seen.end(), record), seen.end());
+        seen.push_back(std::move(record));
     };
     for (int slot = 0; slot < ModeSlotCount; ++slot) {
         add(Bytes(detector.Mode(slot)));
