@@ -45,6 +45,16 @@ public:
     // driver to take it. Returns the bytes written, 0 on time-out or failure. May block for
     // timeoutMs.
     virtual std::size_t Write(const std::uint8_t* report, std::size_t n, unsigned timeoutMs) = 0;
+
+    // From any thread: a Read waiting now returns 0 at once, and so does every later Read.
+    // Used when the device is being closed, so that the reader thread stops without waiting
+    // out its read wait. Never blocks.
+    virtual void CancelReads() {}
+
+    // True once a read or write failed because the interface is gone (unplugged, or the
+    // driver gave it up); it stays true until the device is closed. From any thread; never
+    // blocks.
+    virtual bool IsGone() const { return false; }
 };
 
 class IHidPlatform {
