@@ -1,8 +1,12 @@
 #include "Fileio.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -33,6 +37,8 @@ std::uint32_t GetLe32(const std::uint8_t* p) {
 std::uint32_t StoredChecksum(std::span<const std::uint8_t> bytes, std::size_t covered) {
     return static_cast<std::uint32_t>(FileChecksum(bytes.first(covered)));
 }
+
+#if !defined(_WIN32)
 
 // Closes a file descriptor when it goes out of scope.
 class Descriptor {
@@ -168,6 +174,107 @@ FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffe
     }
     return FileResult::Success;
 }
+
+#else  // Windows
+
+// Closes a file handle when it goes out of scope.
+class FileHandle {
+  public:
+    explicit FileHandle(HANDLE handle) : handle_(handle) {}
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    ~FileHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(handle_);
+        }
+    }
+    HANDLE get() const { return handle_; }
+    // Closes now, reporting whether the close succeeded.
+    bool Close() {
+        const HANDLE handle = handle_;
+        handle_ = INVALID_HANDLE_VALUE;
+        return ::CloseHandle(handle) != 0;
+    }
+
+  private:
+    HANDLE handle_;
+};
+
+bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        DWORD put = 0;
+        if (!::WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) {
+            return false;
+        }
+        bytes = bytes.subspan(put);
+    }
+    return true;
+}
+
+// A new file beside the target, named after it; INVALID_HANDLE_VALUE when none can be created
+// there.
+HANDLE CreateTemporaryBeside(const std::string& target, std::string& temporaryName) {
+    static std::atomic<unsigned> counter{0};
+    const auto slash = target.find_last_of("/\\");
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporaryName = folder + "." + base + ".saving-" +
+                        std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
+        const HANDLE file = ::CreateFileA(temporaryName.c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
+            return file;
+        }
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+FileResult WriteImage(const std::string& fileName, std::span<const std::uint8_t> image) {
+    if (fileName.empty()) {
+        return FileResult::CannotCreate;
+    }
+    std::string temporaryName;
+    FileHandle file(CreateTemporaryBeside(fileName, temporaryName));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        return FileResult::CannotCreate;
+    }
+    const bool written = WriteAll(file.get(), image) && ::FlushFileBuffers(file.get());
+    // The new file replaces the old one in one step; a failed save leaves the old one whole.
+    if (!file.Close() || !written ||
+        !::MoveFileExA(temporaryName.c_str(), fileName.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        ::DeleteFileA(temporaryName.c_str());
+        return FileResult::WriteFailed;
+    }
+    return FileResult::Success;
+}
+
+// Reads the first buffer.size() bytes of a file. A file shorter than that counts as a checksum
+// mismatch, since its image cannot be whole.
+FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffer) {
+    FileHandle file(::CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file.get() == INVALID_HANDLE_VALUE) {
+        return FileResult::CannotOpen;
+    }
+    std::size_t got = 0;
+    while (got < buffer.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 20));
+        DWORD n = 0;
+        if (!::ReadFile(file.get(), buffer.data() + got, chunk, &n, nullptr)) {
+            return FileResult::ReadFailed;
+        }
+        if (n == 0) {
+            return FileResult::ChecksumMismatch;
+        }
+        got += n;
+    }
+    return FileResult::Success;
+}
+
+#endif
 
 FileResult WriteBody(const std::string& fileName, FileKind kind,
                      std::span<const std::uint8_t> body) {

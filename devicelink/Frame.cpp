@@ -5,11 +5,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <ostream>
 #include <type_traits>
 #include <utility>
 
-#include <pugixml.hpp>
+#include "FrameXml.h"
 
 namespace tovra {
 
@@ -57,36 +58,29 @@ T ReadLittleEndian(const std::uint8_t* bytes) {
     return std::bit_cast<T>(raw);
 }
 
-bool IsElementNamed(const pugi::xml_node& node, const char* name) {
-    return node.type() == pugi::node_element && std::strcmp(node.name(), name) == 0;
-}
+// Collection, frames, items: the levels of a document that are read.
+constexpr int DefinitionLevels = 3;
 
-std::unique_ptr<CommsFrame> ReadFrame(const pugi::xml_node& frameNode) {
+std::unique_ptr<CommsFrame> ReadFrame(const XmlElement& frameNode) {
     std::vector<std::unique_ptr<IFrameItemBase>> items;
-    for (const pugi::xml_node& itemNode : frameNode.children()) {
-        if (itemNode.type() != pugi::node_element) {
-            continue;
-        }
-        items.push_back(std::make_unique<CommsFrameItem>(itemNode.attribute("name").value(),
-                                                         itemNode.attribute("type").value()));
+    for (const XmlElement& itemNode : frameNode.children) {
+        items.push_back(std::make_unique<CommsFrameItem>(std::string(itemNode.Attribute("name")),
+                                                         itemNode.Attribute("type")));
     }
-    return std::make_unique<CommsFrame>(frameNode.attribute("name").value(),
-                                        ParseFrameId(frameNode.attribute("id").value()),
-                                        std::move(items));
+    return std::make_unique<CommsFrame>(std::string(frameNode.Attribute("name")),
+                                        ParseFrameId(frameNode.Attribute("id")), std::move(items));
 }
 
 // The walk shared by every way of loading: the first top-level FRAME_COLLECTION element, its
 // element children as frames and theirs as items, all in document order.
-std::unique_ptr<CommsFrameCollection> ReadCollection(const pugi::xml_document& document) {
-    for (const pugi::xml_node& top : document.children()) {
-        if (!IsElementNamed(top, "FRAME_COLLECTION")) {
+std::unique_ptr<CommsFrameCollection> ReadCollection(const std::vector<XmlElement>& document) {
+    for (const XmlElement& top : document) {
+        if (top.name != "FRAME_COLLECTION") {
             continue;
         }
         std::vector<std::unique_ptr<IFrameBase>> frames;
-        for (const pugi::xml_node& frameNode : top.children()) {
-            if (frameNode.type() == pugi::node_element) {
-                frames.push_back(ReadFrame(frameNode));
-            }
+        for (const XmlElement& frameNode : top.children) {
+            frames.push_back(ReadFrame(frameNode));
         }
         return std::make_unique<CommsFrameCollection>(std::move(frames));
     }
@@ -237,11 +231,12 @@ std::unique_ptr<CommsFrameCollection> CommsFrameCollection::LoadBuffer(const voi
     if (data == nullptr) {
         return nullptr;
     }
-    pugi::xml_document document;
-    if (!document.load_buffer(data, size)) {
+    const std::optional<std::vector<XmlElement>> document =
+        ParseXmlElements(data, size, DefinitionLevels);
+    if (!document) {
         return nullptr;
     }
-    return ReadCollection(document);
+    return ReadCollection(*document);
 }
 
 std::int32_t CommsFrameCollection::Size() const {

@@ -1,8 +1,12 @@
 #include "Tovrausbhiddevice.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 
@@ -22,9 +26,13 @@ bool ValidStreamNumber(std::int32_t number) {
 // One step above normal scheduling priority, best effort: without the right to raise it the
 // thread keeps the normal one.
 void RaiseThreadPriority() {
+#if defined(_WIN32)
+    (void)::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+#else
     const auto tid = static_cast<id_t>(::syscall(SYS_gettid));
     const int current = ::getpriority(PRIO_PROCESS, tid);
     (void)::setpriority(PRIO_PROCESS, tid, current - 1);
+#endif
 }
 
 }  // namespace

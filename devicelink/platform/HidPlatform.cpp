@@ -2,7 +2,11 @@
 
 #include <atomic>
 
+#if defined(_WIN32)
+#include "platform/WindowsHid.h"
+#else
 #include "platform/LinuxHidraw.h"
+#endif
 
 namespace tovra {
 
@@ -13,7 +17,11 @@ std::atomic<IHidPlatform*> installedPlatform{nullptr};
 IHidPlatform& OperatingSystemPlatform() {
     // Created on first use and never destroyed, so that a library object still alive while
     // the process exits never meets a destroyed platform.
+#if defined(_WIN32)
+    static IHidPlatform* const platform = new WindowsHidPlatform();
+#else
     static IHidPlatform* const platform = new LinuxHidrawPlatform();
+#endif
     return *platform;
 }
 

@@ -1,0 +1,5 @@
+#include "platform/WindowsHid.h"
+
+#include <gtest/gtest.h>
+
+int main_placeholder;
