@@ -31,12 +31,10 @@
 #define TOVRA_CALL
 #endif
 
-#if defined(_WIN32)
-#if defined(TOVRA_BUILDING)
+/* Callers on Windows need no import declaration: the import library serves a plain one, and the
+ * same code then also links the library's static build. */
+#if defined(_WIN32) && defined(TOVRA_BUILDING)
 #define TOVRA_API __declspec(dllexport)
-#else
-#define TOVRA_API __declspec(dllimport)
-#endif
 #elif defined(TOVRA_BUILDING)
 #define TOVRA_API __attribute__((visibility("default")))
 #else

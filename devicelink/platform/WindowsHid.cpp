@@ -127,11 +127,14 @@ bool IsGoneError(DWORD error) {
     }
 }
 
-WindowsHidDevice::WindowsHidDevice(HANDLE handle, std::unique_ptr<HidLibrary> hid)
+WindowsHidDevice::WindowsHidDevice(HANDLE handle, std::unique_ptr<HidLibrary> hid,
+                                   std::uint32_t inputReportLength)
     : handle_(handle),
       hid_(std::move(hid)),
       readEvent_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      stopEvent_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)) {}
+      stopEvent_(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      inputReportLength_(inputReportLength),
+      inputReportLengthKnown_(inputReportLength != 0) {}
 
 WindowsHidDevice::~WindowsHidDevice() {
     for (HANDLE h : {handle_, readEvent_, stopEvent_}) {

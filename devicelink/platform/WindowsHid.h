@@ -59,8 +59,11 @@ bool IsGoneError(DWORD error);
 // An interface opened for overlapped reads and writes.
 class WindowsHidDevice : public IHidDevice {
   public:
-    // Takes ownership of the handle, which must have been opened for overlapped I/O.
-    WindowsHidDevice(HANDLE handle, std::unique_ptr<HidLibrary> hid);
+    // Takes ownership of the handle, which must have been opened for overlapped I/O. The input
+    // report length is asked from the driver, unless one is given (a message pipe stands in for
+    // an interface in the tests).
+    WindowsHidDevice(HANDLE handle, std::unique_ptr<HidLibrary> hid,
+                     std::uint32_t inputReportLength = 0);
     ~WindowsHidDevice() override;
     WindowsHidDevice(const WindowsHidDevice&) = delete;
     WindowsHidDevice& operator=(const WindowsHidDevice&) = delete;

@@ -9,6 +9,7 @@
 #include <limits>
 #include <locale>
 #include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -30,9 +31,15 @@ using Collection = std::unique_ptr<TovraFrameCollHandle_, CollectionDeleter>;
 class FrameFilesTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "frames-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
+        std::random_device random;
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("frames-" + std::to_string(random()));
+            if (fs::create_directory(candidate)) {
+                dir_ = candidate;
+            }
+        }
+        ASSERT_FALSE(dir_.empty());
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -263,8 +270,8 @@ TEST_F(FrameFilesTest, UnreadableOrForeignDocumentsGiveNull) {
         EXPECT_EQ(Load(c.content), nullptr);
     }
 
-    EXPECT_EQ(FRC_Create((dir_ / "missing.xml").c_str()), nullptr);
-    EXPECT_EQ(FRC_Create(dir_.c_str()), nullptr);  // a folder
+    EXPECT_EQ(FRC_Create((dir_ / "missing.xml").string().c_str()), nullptr);
+    EXPECT_EQ(FRC_Create(dir_.string().c_str()), nullptr);  // a folder
     EXPECT_EQ(FRC_Create(""), nullptr);
     EXPECT_EQ(FRC_Create(nullptr), nullptr);
 }

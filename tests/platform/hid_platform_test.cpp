@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#if defined(_WIN32)
+#include "platform/WindowsHid.h"
+using OperatingSystemPlatform = tovra::WindowsHidPlatform;
+#else
 #include "platform/LinuxHidraw.h"
+using OperatingSystemPlatform = tovra::LinuxHidrawPlatform;
+#endif
 
 using namespace tovra;
 
@@ -18,7 +24,7 @@ class EmptyPlatform : public IHidPlatform {
 
 TEST(HidPlatformTest, InstalledPlatformReplacesTheOperatingSystemsUntilCleared) {
     IHidPlatform& os = CurrentHidPlatform();
-    EXPECT_NE(dynamic_cast<LinuxHidrawPlatform*>(&os), nullptr);
+    EXPECT_NE(dynamic_cast<OperatingSystemPlatform*>(&os), nullptr);
     EXPECT_EQ(&CurrentHidPlatform(), &os);  // one process-wide instance
 
     EmptyPlatform installed;
