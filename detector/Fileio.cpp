@@ -179,7 +179,7 @@ FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffe
 
 // Closes a file handle when it goes out of scope.
 class FileHandle {
-  public:
+public:
     explicit FileHandle(HANDLE handle) : handle_(handle) {}
     FileHandle(const FileHandle&) = delete;
     FileHandle& operator=(const FileHandle&) = delete;
@@ -196,7 +196,7 @@ class FileHandle {
         return ::CloseHandle(handle) != 0;
     }
 
-  private:
+private:
     HANDLE handle_;
 };
 
@@ -220,8 +220,8 @@ HANDLE CreateTemporaryBeside(const std::string& target, std::string& temporaryNa
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryName = folder + "." + base + ".saving-" +
-                        std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(counter++);
+        temporaryName = folder + "." + base + ".saving-" + std::to_string(::GetCurrentProcessId()) +
+                        "-" + std::to_string(counter++);
         const HANDLE file = ::CreateFileA(temporaryName.c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
@@ -261,7 +261,8 @@ FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffe
     }
     std::size_t got = 0;
     while (got < buffer.size()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 20));
+        const DWORD chunk =
+            static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 20));
         DWORD n = 0;
         if (!::ReadFile(file.get(), buffer.data() + got, chunk, &n, nullptr)) {
             return FileResult::ReadFailed;

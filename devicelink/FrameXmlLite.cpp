@@ -1,8 +1,8 @@
 // The XML service on Windows: XmlLite, which ships with the system. Its import library is not
 // part of every tool chain, so xmllite.dll is loaded by name for the length of one parse, as
 // HID.DLL is.
-#include <windows.h>
 #include <shlwapi.h>
+#include <windows.h>
 #include <xmllite.h>
 
 #include <climits>
@@ -16,7 +16,7 @@ namespace {
 // Releases a COM interface when it goes out of scope.
 template <typename T>
 class Released {
-  public:
+public:
     Released() = default;
     ~Released() {
         if (pointer_ != nullptr) {
@@ -29,12 +29,12 @@ class Released {
     T* get() const { return pointer_; }
     T** out() { return &pointer_; }
 
-  private:
+private:
     T* pointer_ = nullptr;
 };
 
 class XmlLiteLibrary {
-  public:
+public:
     using CreateReaderFn = HRESULT(WINAPI*)(REFIID, void**, IMalloc*);
 
     XmlLiteLibrary() : module_(::LoadLibraryA("xmllite.dll")) {
@@ -53,10 +53,11 @@ class XmlLiteLibrary {
 
     bool CreateReader(IXmlReader** reader) const {
         return createReader_ != nullptr &&
-               SUCCEEDED(createReader_(__uuidof(IXmlReader), reinterpret_cast<void**>(reader), nullptr));
+               SUCCEEDED(
+                   createReader_(__uuidof(IXmlReader), reinterpret_cast<void**>(reader), nullptr));
     }
 
-  private:
+private:
     HMODULE module_;
     CreateReaderFn createReader_ = nullptr;
 };

@@ -2,8 +2,8 @@
 
 #include <setupapi.h>
 // After windows.h: the HID headers use its types.
-#include <hidsdi.h>
 #include <hidpi.h>
+#include <hidsdi.h>
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +28,7 @@ Fn As(FARPROC proc) {
 
 // Closes a handle of the kernel when it goes out of scope.
 class HandleGuard {
-  public:
+public:
     explicit HandleGuard(HANDLE handle) : handle_(handle) {}
     ~HandleGuard() {
         if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) {
@@ -39,7 +39,7 @@ class HandleGuard {
     HandleGuard& operator=(const HandleGuard&) = delete;
     HANDLE get() const { return handle_; }
 
-  private:
+private:
     HANDLE handle_;
 };
 
@@ -206,7 +206,8 @@ std::size_t WindowsHidDevice::Read(std::uint8_t* buffer, std::size_t n, unsigned
         stopEvent_ == nullptr) {
         return 0;
     }
-    const std::size_t wanted = std::min<std::size_t>(n / length * length, MAXDWORD / length * length);
+    const std::size_t wanted =
+        std::min<std::size_t>(n / length * length, MAXDWORD / length * length);
 
     OVERLAPPED overlapped{};
     ::ResetEvent(readEvent_);
@@ -233,8 +234,7 @@ std::size_t WindowsHidDevice::Read(std::uint8_t* buffer, std::size_t n, unsigned
     return whole;
 }
 
-std::size_t WindowsHidDevice::Write(const std::uint8_t* report, std::size_t n,
-                                    unsigned timeoutMs) {
+std::size_t WindowsHidDevice::Write(const std::uint8_t* report, std::size_t n, unsigned timeoutMs) {
     if (report == nullptr || n == 0 || n > MAXDWORD) {
         return 0;
     }
@@ -274,9 +274,9 @@ WindowsHidOpenResult OpenWindowsHidPath(const std::string& path) {
         result.error = ERROR_MOD_NOT_FOUND;
         return result;
     }
-    const HANDLE handle =
-        ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         result.error = ::GetLastError();
         return result;
@@ -294,8 +294,8 @@ std::vector<HidInterfaceInfo> WindowsHidPlatform::ListInterfaces() {
             return list;
         }
     }
-    const HDEVINFO set = ::SetupDiGetClassDevsA(&hidClass, nullptr, nullptr,
-                                                DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    const HDEVINFO set =
+        ::SetupDiGetClassDevsA(&hidClass, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
     if (set == INVALID_HANDLE_VALUE) {
         return list;
     }

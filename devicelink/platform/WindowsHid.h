@@ -26,7 +26,7 @@ namespace tovra {
 // HID.DLL, loaded by name, with the functions the library uses looked up by name. Released when
 // the object is destroyed.
 class HidLibrary {
-  public:
+public:
     HidLibrary();
     ~HidLibrary();
     HidLibrary(const HidLibrary&) = delete;
@@ -41,7 +41,7 @@ class HidLibrary {
     // The capabilities' input report byte length, report-ID byte included; 0 when unknown.
     std::uint32_t InputReportByteLength(HANDLE device) const;
 
-  private:
+private:
     HMODULE module_ = nullptr;
     bool loaded_ = false;
     FARPROC getHidGuid_ = nullptr;
@@ -58,7 +58,7 @@ bool IsGoneError(DWORD error);
 
 // An interface opened for overlapped reads and writes.
 class WindowsHidDevice : public IHidDevice {
-  public:
+public:
     // Takes ownership of the handle, which must have been opened for overlapped I/O. The input
     // report length is asked from the driver, unless one is given (a message pipe stands in for
     // an interface in the tests).
@@ -82,7 +82,7 @@ class WindowsHidDevice : public IHidDevice {
     void CancelReads() override;
     bool IsGone() const override { return gone_.load(std::memory_order_acquire); }
 
-  private:
+private:
     // Waits for a started operation; on time-out or stop cancels it and waits for it to end.
     // Returns the bytes it transferred.
     std::size_t Finish(OVERLAPPED& overlapped, DWORD waitResult);
@@ -110,7 +110,7 @@ struct WindowsHidOpenResult {
 WindowsHidOpenResult OpenWindowsHidPath(const std::string& path);
 
 class WindowsHidPlatform : public IHidPlatform {
-  public:
+public:
     // The device paths of the present HID interfaces in SetupAPI's order; an interface whose
     // path cannot be read is left out. Empty when HID.DLL or the class cannot be reached.
     std::vector<HidInterfaceInfo> ListInterfaces() override;

@@ -15,7 +15,7 @@ using namespace tovra;
 namespace {
 
 class EmptyPlatform : public IHidPlatform {
-  public:
+public:
     std::vector<HidInterfaceInfo> ListInterfaces() override { return {}; }
     std::unique_ptr<IHidDevice> Open(const std::string&) override { return nullptr; }
 };

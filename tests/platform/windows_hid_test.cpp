@@ -23,7 +23,7 @@ long long MsSince(Clock::time_point start) {
 // A message pipe stands in for an opened HID interface: each message is one report, and reads
 // of it can be left pending. The device gets the client end, the test keeps the server end.
 class PipeDeviceTest : public ::testing::Test {
-  protected:
+protected:
     static constexpr std::uint32_t ReportLength = 65;
 
     void SetUp() override {
@@ -31,12 +31,11 @@ class PipeDeviceTest : public ::testing::Test {
                                  std::to_string(::GetCurrentProcessId()) + "-" +
                                  std::to_string(++counter_);
         server_ = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_DUPLEX,
-                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1,
-                                     4096, 4096, 0, nullptr);
+                                     PIPE_TYPE_MESSAGE | PIPE_READMODE_MESSAGE | PIPE_WAIT, 1, 4096,
+                                     4096, 0, nullptr);
         ASSERT_NE(server_, INVALID_HANDLE_VALUE);
-        const HANDLE client =
-            ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                          FILE_FLAG_OVERLAPPED, nullptr);
+        const HANDLE client = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
         ASSERT_NE(client, INVALID_HANDLE_VALUE);
         DWORD mode = PIPE_READMODE_MESSAGE;
         ASSERT_TRUE(::SetNamedPipeHandleState(client, &mode, nullptr, nullptr));
@@ -52,8 +51,8 @@ class PipeDeviceTest : public ::testing::Test {
 
     void SendReport(const std::vector<std::uint8_t>& report) {
         DWORD put = 0;
-        ASSERT_TRUE(::WriteFile(server_, report.data(), static_cast<DWORD>(report.size()), &put,
-                                nullptr));
+        ASSERT_TRUE(
+            ::WriteFile(server_, report.data(), static_cast<DWORD>(report.size()), &put, nullptr));
         ASSERT_EQ(put, report.size());
     }
 
@@ -118,8 +117,8 @@ TEST_F(PipeDeviceTest, WriteSendsOneWholeReport) {
 
     std::vector<std::uint8_t> received(2 * ReportLength);
     DWORD got = 0;
-    ASSERT_TRUE(::ReadFile(server_, received.data(), static_cast<DWORD>(received.size()), &got,
-                           nullptr));
+    ASSERT_TRUE(
+        ::ReadFile(server_, received.data(), static_cast<DWORD>(received.size()), &got, nullptr));
     received.resize(got);
     EXPECT_EQ(received, report);
 }
@@ -148,7 +147,8 @@ TEST(WindowsHidTest, HidDllIsLoadedByNameAndReleased) {
         GUID guid{};
         EXPECT_TRUE(hid.GetHidGuid(guid));
         // The device-interface class of HID devices.
-        const GUID hidClass = {0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+        const GUID hidClass = {
+            0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
         EXPECT_EQ(std::memcmp(&guid, &hidClass, sizeof guid), 0);
     }
     EXPECT_EQ(::GetModuleHandleA("HID.DLL"), nullptr);
@@ -174,7 +174,8 @@ TEST(WindowsHidTest, TheHidClassIsListedAndNoneOfItIsADetector) {
 }
 
 TEST(WindowsHidTest, AMissingPathIsRefused) {
-    const std::string missing = "\\\\?\\hid#vid_2f1a&pid_0001#0&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    const std::string missing =
+        "\\\\?\\hid#vid_2f1a&pid_0001#0&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}";
     const WindowsHidOpenResult opened = OpenWindowsHidPath(missing);
     EXPECT_EQ(opened.device, nullptr);
     EXPECT_NE(opened.error, 0u);

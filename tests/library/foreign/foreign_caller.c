@@ -32,8 +32,7 @@ typedef unsigned char(TOVRA_CALL* DevOpenFn)(TOVRA_DEV, const char*, const char*
 typedef int32_t(TOVRA_CALL* DevResumeFn)(TOVRA_DEV);
 typedef unsigned char(TOVRA_CALL* DevSetParameterFn)(TOVRA_DEV, int32_t, const void*, int32_t,
                                                      uint32_t);
-typedef unsigned char(TOVRA_CALL* DevGetParameterFn)(TOVRA_DEV, int32_t, void*, int32_t,
-                                                     uint32_t);
+typedef unsigned char(TOVRA_CALL* DevGetParameterFn)(TOVRA_DEV, int32_t, void*, int32_t, uint32_t);
 typedef int32_t(TOVRA_CALL* DevDeleteFn)(TOVRA_DEV);
 typedef TOVRA_FRC(TOVRA_CALL* FrcCreateFn)(const char*);
 typedef void(TOVRA_CALL* FrcDeleteFn)(TOVRA_FRC);
