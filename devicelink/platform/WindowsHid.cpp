@@ -1,8 +1,7 @@
 #include "platform/WindowsHid.h"
 
 #include <setupapi.h>
-// After windows.h: the HID headers use its types.
-#include <hidpi.h>
+// After windows.h, whose types it uses; it brings the report-capability declarations along.
 #include <hidsdi.h>
 
 #include <algorithm>
