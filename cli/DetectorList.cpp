@@ -1,12 +1,17 @@
 #include "DetectorList.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
 #include "Tovrausbhiddevice.h"
 #include "Usbhid.h"
+#if defined(_WIN32)
+#include "platform/WindowsHid.h"
+#endif
 
 namespace holvane::cli {
 
@@ -19,6 +24,79 @@ std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId) {
 std::vector<ListedDetector> LibraryDetectors() {
     return tovra::UsbHidEnum::Search(tovra::DetectorVendorId);
 }
+
+#if defined(_WIN32)
+
+int OpenError(const std::string& path) {
+    return static_cast<int>(tovra::OpenWindowsHidPath(path).error);
+}
+
+namespace {
+
+// Four hex digits after the key, matched without regard to case.
+bool HexIdAfter(std::string_view path, std::string_view key, std::uint16_t& id) {
+    for (std::size_t at = 0; at + key.size() + 4 <= path.size(); ++at) {
+        bool match = true;
+        for (std::size_t i = 0; i < key.size() && match; ++i) {
+            match = std::tolower(static_cast<unsigned char>(path[at + i])) == key[i];
+        }
+        if (!match) {
+            continue;
+        }
+        const std::string_view digits = path.substr(at + key.size(), 4);
+        unsigned value = 0;
+        const auto [end, ec] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+        if (ec == std::errc() && end == digits.data() + digits.size()) {
+            id = static_cast<std::uint16_t>(value);
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool ParseInterfacePathIds(std::string_view path, std::uint16_t& vendorId,
+                           std::uint16_t& productId) {
+    std::uint16_t vendor = 0;
+    std::uint16_t product = 0;
+    if (!HexIdAfter(path, "vid_", vendor) || !HexIdAfter(path, "pid_", product)) {
+        return false;
+    }
+    vendorId = vendor;
+    productId = product;
+    return true;
+}
+
+std::vector<UnopenedNode> UnopenedDetectorInterfaces(
+    const std::vector<tovra::HidInterfaceInfo>& interfaces,
+    const std::vector<ListedDetector>& listed, const NodeOpener& opener) {
+    std::vector<UnopenedNode> unopened;
+    for (const tovra::HidInterfaceInfo& info : interfaces) {
+        std::uint16_t vendor = 0;
+        std::uint16_t product = 0;
+        if (!ParseInterfacePathIds(info.path, vendor, product) ||
+            vendor != tovra::DetectorVendorId) {
+            continue;
+        }
+        const bool isListed = std::ranges::any_of(
+            listed, [&info](const ListedDetector& d) { return d.path == info.path; });
+        if (isListed) {
+            continue;
+        }
+        if (const int error = opener(info.path); error != 0) {
+            unopened.push_back({info.path, vendor, product, error});
+        }
+    }
+    return unopened;
+}
+
+std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed) {
+    return UnopenedDetectorInterfaces(tovra::WindowsHidPlatform().ListInterfaces(), listed);
+}
+
+#else
 
 int OpenError(const std::string& path) {
     return tovra::OpenHidrawNode(path).error;
@@ -44,7 +122,44 @@ std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform
     return unopened;
 }
 
+std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed) {
+    return UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), listed);
+}
+
+#endif
+
 namespace {
+
+#if defined(_WIN32)
+
+std::string Reason(int error) {
+    switch (static_cast<DWORD>(error)) {
+        case ERROR_ACCESS_DENIED:
+            return "access denied";
+        case ERROR_SHARING_VIOLATION:
+            return "the device is in use by another program";
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DEVICE_NOT_CONNECTED:
+            return "the device is no longer attached";
+        case ERROR_MOD_NOT_FOUND:
+            return "the system's HID library (HID.DLL) could not be loaded";
+        default:
+            return "system error " + std::to_string(error);
+    }
+}
+
+bool IsPermissionProblem(int error) {
+    return static_cast<DWORD>(error) == ERROR_ACCESS_DENIED ||
+           static_cast<DWORD>(error) == ERROR_SHARING_VIOLATION;
+}
+
+constexpr const char* PermissionRemedy =
+    "      Another program holds the detector open for itself. Close every other program that\n"
+    "      talks to the detector (another copy of Holvane included), then try again; if that\n"
+    "      does not help, unplug and replug the detector. Windows needs no set-up for it.\n";
+
+#else
 
 std::string Reason(int error) {
     switch (error) {
@@ -63,12 +178,18 @@ std::string Reason(int error) {
     }
 }
 
+bool IsPermissionProblem(int error) {
+    return error == EACCES || error == EPERM;
+}
+
 constexpr const char* PermissionRemedy =
     "      You may not open the detector's node. Install the udev rule (it comes with the\n"
     "      package; without it: holvanectl udev-rule | sudo tee "
     "/etc/udev/rules.d/70-holvane-vantor.rules),\n"
     "      reload the rules (sudo udevadm control --reload-rules), then unplug and replug\n"
     "      the detector, or log out and in: access is granted when the device appears.\n";
+
+#endif
 
 }  // namespace
 
@@ -89,7 +210,7 @@ std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
         for (const UnopenedNode& node : unopened) {
             text += "  " + node.path + "  " + VendorProduct(node.vendorId, node.productId) + "  " +
                     Reason(node.error) + "\n";
-            if (node.error == EACCES || node.error == EPERM) {
+            if (IsPermissionProblem(node.error)) {
                 text += PermissionRemedy;
             }
         }

@@ -5,22 +5,27 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Usbhid.h"
+#include "platform/HidPlatform.h"
+#if !defined(_WIN32)
 #include "platform/LinuxHidraw.h"
+#endif
 
 namespace holvane::cli {
 
 // A detector as the library's search lists it.
 using ListedDetector = tovra::HidDeviceDescr;
 
-// A hidraw node whose ids are the detector's but that cannot be opened.
+// A hidraw node (an interface of the HID class on Windows) whose ids are the detector's but
+// that cannot be opened.
 struct UnopenedNode {
     std::string path;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;
-    int error = 0;  // errno of the open
+    int error = 0;  // errno of the open; on Windows the system's error code
 };
 
 // The detectors in the library's order: entry 0 is the one every connection opens.
@@ -30,11 +35,27 @@ std::vector<ListedDetector> LibraryDetectors();
 using NodeOpener = std::function<int(const std::string& path)>;
 int OpenError(const std::string& path);
 
+#if defined(_WIN32)
+// The ids that a HID interface's device path carries ("...vid_2f1a&pid_0001..."); false when
+// the path carries none.
+bool ParseInterfacePathIds(std::string_view path, std::uint16_t& vendorId,
+                           std::uint16_t& productId);
+
+// The interfaces whose paths carry the detector's vendor id and that the opener cannot open.
+// Interfaces the library already lists are not tried again.
+std::vector<UnopenedNode> UnopenedDetectorInterfaces(
+    const std::vector<tovra::HidInterfaceInfo>& interfaces,
+    const std::vector<ListedDetector>& listed, const NodeOpener& opener = OpenError);
+#else
 // The hidraw nodes with the detector's vendor id, read from sysfs without opening them, that
 // the opener cannot open. Nodes the library already lists are not tried again.
 std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform& platform,
                                                 const std::vector<ListedDetector>& listed,
                                                 const NodeOpener& opener = OpenError);
+#endif
+
+// What the operating system's platform finds of the detector besides the listed ones.
+std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed);
 
 // The listing as printed: the detectors, then the nodes that could not be opened, each with
 // its reason and, for a permission problem, the remedy.

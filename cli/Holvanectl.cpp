@@ -9,7 +9,9 @@
 #include "FileReport.h"
 #include "Fileio.h"
 #include "Messages.h"
+#if !defined(_WIN32)
 #include "PatternPng.h"
+#endif
 #include "Records.h"
 #include "SettingsRows.h"
 #include "Simulation.h"
@@ -100,7 +102,7 @@ int CommandRun::List() {
     const std::vector<ListedDetector> detectors = LibraryDetectors();
     std::vector<UnopenedNode> unopened;
     if (!inv_.Simulated()) {
-        unopened = UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), detectors);
+        unopened = UnopenedDetectors(detectors);
     }
     console_.out << FormatDetectorList(detectors, unopened);
     return detectors.empty() ? ExitFailed : ExitSuccess;
@@ -304,6 +306,11 @@ int CommandRun::Upload() {
 }
 
 int CommandRun::Picture() {
+#if defined(_WIN32)
+    // The Windows build has no PNG writer; the window shows the same drawing.
+    return Fail("holvanectl picture is not available on Windows: open the file in Holvane to see "
+                "its pattern, or draw it with holvanectl on Linux.");
+#else
     const std::string& file = inv_.operands[0];
     FileKind kind{};
     if (const FileResult r = ReadFileKind(file, kind); r != FileResult::Success) {
@@ -333,6 +340,7 @@ int CommandRun::Picture() {
     }
     console_.out << *inv_.output << "\n";
     return ExitSuccess;
+#endif
 }
 
 int CommandRun::Execute() {
@@ -340,8 +348,12 @@ int CommandRun::Execute() {
         case Command::List:
             return List();
         case Command::UdevRule:
+#if defined(_WIN32)
+            return Fail("The udev rule is for Linux: on Windows the detector needs no set-up.");
+#else
             console_.out << UdevRuleText;
             return ExitSuccess;
+#endif
         case Command::Backup:
             return Backup();
         case Command::Restore:

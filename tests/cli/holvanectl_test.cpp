@@ -1,6 +1,8 @@
 // holvanectl end to end against the virtual detector (--simulate, --save-state).
 #include <gtest/gtest.h>
+#if !defined(_WIN32)
 #include <QImage>
+#endif
 
 #include <cstring>
 #include <regex>
@@ -319,6 +321,21 @@ TEST_F(HolvanectlTest, DownloadedRecordsUploadBackAsTheWindowWouldSendThem) {
     EXPECT_EQ(run({"upload", Path("seed.vantor")}).status, ExitUsage);
 }
 
+#if defined(_WIN32)
+TEST_F(HolvanectlTest, PictureAndUdevRuleSayTheyAreNotForWindows) {
+    PatternRecord pattern{};
+    WritePatternFile(Path("p.ptrn"), pattern);
+    const auto picture = Holvanectl({"picture", Path("p.ptrn"), "-o", Path("p.png")});
+    EXPECT_EQ(picture.status, ExitFailed);
+    EXPECT_NE(picture.err.find("not available on Windows"), std::string::npos) << picture.err;
+    EXPECT_FALSE(std::filesystem::exists(Path("p.png")));
+
+    const auto rule = Holvanectl({"udev-rule"});
+    EXPECT_EQ(rule.status, ExitFailed);
+    EXPECT_EQ(rule.out, "");
+    EXPECT_NE(rule.err.find("for Linux"), std::string::npos) << rule.err;
+}
+#else
 TEST_F(HolvanectlTest, PictureIsTheFullDrawingScaledUp) {
     PatternRecord pattern{};
     SetPatternCell(pattern, 0, 0, true);
@@ -349,6 +366,8 @@ TEST_F(HolvanectlTest, UdevRuleGrantsTheSeatUserAccessToTheDetectorsHidrawNodes)
               std::string::npos);
     EXPECT_EQ(result.out.find("MODE="), std::string::npos);
 }
+
+#endif
 
 TEST_F(HolvanectlTest, ListUnderTheDemoShowsTheVirtualDetector) {
     const auto result = Holvanectl({"--demo", "list"});
