@@ -1,16 +1,6 @@
-# Cross-building for 32-bit Windows with Debian's mingw-w64 (the posix-threads compilers).
+# Cross-building for 32-bit Windows, the system's target, with Debian's mingw-w64 (the
+# posix-threads compilers).
 #   cmake -S . -B build-win32 -G Ninja --toolchain cmake/mingw-w64-i686.cmake
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR x86)
-
 set(HOLVANE_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${HOLVANE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${HOLVANE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${HOLVANE_MINGW_TRIPLET}-windres)
-set(CMAKE_DLLTOOL ${HOLVANE_MINGW_TRIPLET}-dlltool)
-
-set(CMAKE_FIND_ROOT_PATH /usr/${HOLVANE_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(CMAKE_SYSTEM_PROCESSOR x86)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64-common.cmake)

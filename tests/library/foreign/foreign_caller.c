@@ -10,16 +10,12 @@
 
 #include "tovra.h"
 
+/* The names of the .def file, as strings and as the header's functions. */
+#define TOVRA_EXPORT(name) #name,
 static const char* const ExportNames[] = {
-    "DVE_Create",       "DVE_GetNumDevices",  "DVE_GetDeviceName", "DVE_Delete",
-    "DEV_Create",       "DEV_Open",           "DEV_Pause",         "DEV_Resume",
-    "DEV_SetParameter", "DEV_GetParameter",   "DEV_SendString",    "DEV_ReceiveString",
-    "DEV_OpenStream",   "DEV_CloseStream",    "DEV_Delete",        "STRM_Read",
-    "STRM_Write",       "STRM_Flush",         "FRC_Create",        "FRC_Delete",
-    "FRC_Size",         "FRC_GetFrame",       "FRM_GetName",       "FRMmfd_GetId",
-    "FRMmfd_GetSize",   "FRMmfd_GetNumItems", "FRMmfd_GetItem",    "ITEM_GetName",
-    "ITEM_GetType",
+#include "ExportList.h"
 };
+#undef TOVRA_EXPORT
 #define EXPORT_COUNT (sizeof ExportNames / sizeof ExportNames[0])
 
 /* The pointer types, taken from the declarations, so that the convention is the header's. */
@@ -42,18 +38,11 @@ static FARPROC Found[EXPORT_COUNT];
 /* The same functions bound through the import library at link time, in the same order: the
  * program only links when every name of the header binds to an export of the DLL. */
 typedef void (*AnyFunction)(void);
+#define TOVRA_EXPORT(name) (AnyFunction) name,
 static const AnyFunction Linked[] = {
-    (AnyFunction)DVE_Create,       (AnyFunction)DVE_GetNumDevices,  (AnyFunction)DVE_GetDeviceName,
-    (AnyFunction)DVE_Delete,       (AnyFunction)DEV_Create,         (AnyFunction)DEV_Open,
-    (AnyFunction)DEV_Pause,        (AnyFunction)DEV_Resume,         (AnyFunction)DEV_SetParameter,
-    (AnyFunction)DEV_GetParameter, (AnyFunction)DEV_SendString,     (AnyFunction)DEV_ReceiveString,
-    (AnyFunction)DEV_OpenStream,   (AnyFunction)DEV_CloseStream,    (AnyFunction)DEV_Delete,
-    (AnyFunction)STRM_Read,        (AnyFunction)STRM_Write,         (AnyFunction)STRM_Flush,
-    (AnyFunction)FRC_Create,       (AnyFunction)FRC_Delete,         (AnyFunction)FRC_Size,
-    (AnyFunction)FRC_GetFrame,     (AnyFunction)FRM_GetName,        (AnyFunction)FRMmfd_GetId,
-    (AnyFunction)FRMmfd_GetSize,   (AnyFunction)FRMmfd_GetNumItems, (AnyFunction)FRMmfd_GetItem,
-    (AnyFunction)ITEM_GetName,     (AnyFunction)ITEM_GetType,
+#include "ExportList.h"
 };
+#undef TOVRA_EXPORT
 
 static FARPROC Export(const char* name) {
     size_t i;
@@ -123,7 +112,7 @@ int main(int argc, char** argv) {
         printf("FAILED: LoadLibraryA(%s), error %lu\n", dllName, GetLastError());
         return 1;
     }
-    Check(sizeof Linked / sizeof Linked[0] == EXPORT_COUNT, "every export linked");
+    Check(EXPORT_COUNT == 29, "the 29 functions of the library interface");
     for (i = 0; i < EXPORT_COUNT; ++i) {
         Check(Linked[i] != NULL, ExportNames[i]);
         Found[i] = GetProcAddress(dll, ExportNames[i]);
