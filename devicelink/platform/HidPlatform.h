@@ -1,9 +1,8 @@
 // The HID access seam: the only view the library has of the machine's HID interfaces.
 //
 // The library uses the operating system's implementation (hidraw on Linux, the HID class
-// driver on Windows) unless a test or
-// the demo installs another one with SetHidPlatform. Nothing above this seam knows which one
-// runs.
+// driver on Windows) unless a test or the demo installs another one with SetHidPlatform.
+// Nothing above this seam knows which one runs.
 #pragma once
 
 #include <cstddef>
