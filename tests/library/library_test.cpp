@@ -285,6 +285,10 @@ TEST_F(LibraryTest, ParameterCallOnAnOpenedButNeverResumedDeviceTimesOut) {
     std::uint8_t v[18] = {};
     EXPECT_EQ(DEV_SetParameter(dev, 0, v, 18, 60), 0);
     EXPECT_GE(steady_clock::now() - start, milliseconds(60));
+    // A read right after the open waits out its time-out just the same.
+    const auto readStart = steady_clock::now();
+    EXPECT_EQ(DEV_GetParameter(dev, 0, v, 18, 60), 0);
+    EXPECT_GE(steady_clock::now() - readStart, milliseconds(60));
     DEV_Delete(dev);
 }
 
