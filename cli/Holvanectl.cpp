@@ -100,7 +100,7 @@ int CommandRun::List() {
     const std::vector<ListedDetector> detectors = LibraryDetectors();
     std::vector<UnopenedNode> unopened;
     if (!inv_.Simulated()) {
-        unopened = UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), detectors);
+        unopened = UnopenedDetectorNodes(detectors);
     }
     console_.out << FormatDetectorList(detectors, unopened);
     return detectors.empty() ? ExitFailed : ExitSuccess;
