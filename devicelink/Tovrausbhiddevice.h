@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -68,9 +69,9 @@ public:
     void Pause();
     void Resume();
     bool IsPaused();
-    // Requests the stop, releases the thread from any pause and waits until its body has
-    // ended. Caller's thread; blocks for at most about one cycle (100 ms of read wait plus the
-    // dispatch of the bytes read).
+    // Requests the stop, releases the thread from any pause, wakes it from its read wait and
+    // waits until its body has ended. Caller's thread; blocks for at most the dispatch of the
+    // bytes read in the current cycle.
     void Stop();
 
 private:
@@ -124,9 +125,12 @@ public:
     void SetEventSink(IStreamEventSink*) override {}
     void ClearEventSink() override {}
 
-    // One reader cycle: up to 256 bytes off the transport into the multiplexer. Reader thread.
-    // Returns false when the device is not open (nothing to read).
-    bool ReadCycle();
+    // One reader cycle: up to 256 bytes off the transport, handed to the multiplexer once
+    // mayFeed() agrees (it waits out a pause that came during the read, and says false on a
+    // stop). Reader thread. Returns false when the device is not open (nothing to read).
+    bool ReadCycle(const std::function<bool()>& mayFeed);
+    // Wakes the reader from its read wait for good (closing). Any thread.
+    void CancelReads() { transport_.CancelReads(); }
 
 private:
     std::string path_;

@@ -169,9 +169,17 @@ TEST_F(MemoryHidPlatformTest, UnpluggedInterfaceVanishesUntilPluggedBackIn) {
     EXPECT_EQ(platform.ListInterfaces().size(), 1u);
     EXPECT_EQ(platform.Open("/dev/hidraw0"), nullptr);
 
+    EXPECT_TRUE(device->IsGone());
+
+    // Plugged back in, the interface is there again for a new open; the old handle stays gone,
+    // as an unplugged hidraw node's open file does.
     platform.SetPluggedIn("/dev/hidraw0", true);
-    EXPECT_EQ(device->Write(out.data(), out.size(), 300), Length);
-    EXPECT_NE(platform.Open("/dev/hidraw0"), nullptr);
+    EXPECT_TRUE(device->IsGone());
+    EXPECT_EQ(device->Write(out.data(), out.size(), 300), 0u);
+    auto again = platform.Open("/dev/hidraw0");
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->IsGone());
+    EXPECT_EQ(again->Write(out.data(), out.size(), 300), Length);
 }
 
 TEST_F(MemoryHidPlatformTest, ReaderThreadAndWriterThreadRunTogether) {
