@@ -266,6 +266,16 @@ protected:
         b.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         return b;
     }
+    // The HID device stops taking reports: the node's outgoing queue is filled until a write
+    // would block. Returns the reports queued.
+    int StopTakingReports() {
+        const Bytes filler(65, 0xAA);
+        int queued = 0;
+        while (::send(fds_[0], filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
+            ++queued;
+        }
+        return queued;
+    }
     void HangUp() {
         ::close(fds_[1]);
         fds_[1] = -1;
@@ -512,11 +522,7 @@ TEST_F(HidrawDeviceTest, GoneOnlyAfterTheNodeFailed) {
 // hidraw's write blocks until the USB transfer is done, whatever the non-blocking flag and poll
 // say; a socket in blocking mode whose peer has stopped reading blocks the same way.
 TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLaterWrites) {
-    const Bytes filler(65, 0xAA);
-    int queued = 0;
-    while (::send(fds_[0], filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
-        ASSERT_LT(++queued, 100000);
-    }
+    const int queued = StopTakingReports();
     LinuxHidrawDevice& device = Make(65, false);
     const Bytes first = WithIdByte(0, Bytes(64, 1), 65);
     const Bytes second = WithIdByte(0, Bytes(64, 2), 65);
@@ -551,10 +557,7 @@ TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLat
 
     // Closed while a write is still held: the close does not wait for it.
     Reopen();
-    queued = 0;
-    while (::send(fds_[0], filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
-        ASSERT_LT(++queued, 100000);
-    }
+    StopTakingReports();
     LinuxHidrawDevice& held = Make(65, false);
     EXPECT_EQ(held.Write(first.data(), first.size(), 50), 0u);
     start = Clock::now();
