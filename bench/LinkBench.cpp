@@ -66,10 +66,10 @@ bool TimeProcedure(const char* name, int runs, MemoryHidPlatform& platform, Proc
     const double bound =
         Ms(PacedReportInterval).count() * static_cast<double>(traffic.out + traffic.in);
     const double median = Median(times);
-    std::printf("%-8s %3zu reports (%zu out, %zu in), bound %5.1f ms, median %6.1f ms, %.2f x "
-                "bound\n",
-                name, traffic.out + traffic.in, traffic.out, traffic.in, bound, median,
-                median / bound);
+    std::printf(
+        "%-8s %3zu reports (%zu out, %zu in), bound %5.1f ms, median %6.1f ms, %.2f x "
+        "bound\n",
+        name, traffic.out + traffic.in, traffic.out, traffic.in, bound, median, median / bound);
     return true;
 }
 

@@ -35,8 +35,8 @@ void IgnoreWarning(png_structp, png_const_charp) {}
 
 // An 8-bit RGB picture, rows top to bottom, as the bytes of a PNG file. False when libpng fails.
 bool EncodePng(std::vector<png_bytep>& rows, std::uint32_t width, std::vector<std::uint8_t>& out) {
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, FailQuietly,
-                                              IgnoreWarning);
+    png_structp png =
+        png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, FailQuietly, IgnoreWarning);
     if (png == nullptr) {
         return false;
     }
