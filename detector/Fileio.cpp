@@ -314,6 +314,10 @@ FileResult WriteBackupFile(const std::string& fileName, const BackupPayload& pay
     return WriteBody(fileName, FileKind::Backup, payload);
 }
 
+FileResult WriteWholeFile(const std::string& fileName, std::span<const std::uint8_t> bytes) {
+    return WriteImage(fileName, bytes);
+}
+
 FileResult ReadBackupFile(const std::string& fileName, BackupPayload& payload) {
     return ReadBody(fileName, FileKind::Backup, payload);
 }

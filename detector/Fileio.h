@@ -86,6 +86,8 @@ FileResult WriteModeSettingsFile(const std::string& fileName, const ModeRecord& 
 FileResult WritePatternFile(const std::string& fileName, const PatternRecord& pattern);
 FileResult WriteUniversalFile(const std::string& fileName, const UniversalSettingsRecord& record);
 FileResult WriteBackupFile(const std::string& fileName, const BackupPayload& payload);
+// Any other file (a picture, say) saved the same way: 0, 1 or 5, the old file kept on failure.
+FileResult WriteWholeFile(const std::string& fileName, std::span<const std::uint8_t> bytes);
 
 // Readers: 0, 2 (cannot open), 4 (read failed), 6 (checksum), 7 (magic). A mode file gives the
 // settings and the pattern block whatever its flag, and the flag byte as stored.

@@ -340,6 +340,11 @@ TEST_F(HolvanectlTest, PictureIsTheFullDrawingScaledUp) {
     EXPECT_EQ(noPattern.status, ExitFailed);
     EXPECT_EQ(noPattern.err, "The specified file does not contain a pattern.\n");
     EXPECT_FALSE(std::filesystem::exists(Path("m.png")));
+
+    const std::string unwritable = Path("no-such-folder/p.png");
+    const auto failed = Holvanectl({"picture", Path("p.ptrn"), "-o", unwritable});
+    EXPECT_EQ(failed.status, ExitFailed);
+    EXPECT_EQ(failed.err, "Could not save the picture in " + unwritable + ".\n");
 }
 
 TEST_F(HolvanectlTest, UdevRuleGrantsTheSeatUserAccessToTheDetectorsHidrawNodes) {
