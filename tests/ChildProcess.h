@@ -13,7 +13,7 @@
 #include <functional>
 #include <string>
 
-namespace holvane::test {
+namespace holvane::childprocess {
 
 // The user and group an unprivileged child runs as.
 inline constexpr uid_t UnprivilegedId = 65534;
@@ -90,4 +90,4 @@ inline ChildRun RunInChild(const std::function<std::string()>& body, bool unpriv
     return run;
 }
 
-}  // namespace holvane::test
+}  // namespace holvane::childprocess

@@ -357,9 +357,9 @@ TEST_F(FileioTest, FailedWriteLeavesTheOldFileIntact) {
 
 namespace {
 
-using holvane::test::ChildRun;
-using holvane::test::RunInChild;
-using holvane::test::UnprivilegedId;
+using holvane::childprocess::ChildRun;
+using holvane::childprocess::RunInChild;
+using holvane::childprocess::UnprivilegedId;
 
 // One entry of a folder as lstat sees it, with its contents.
 struct Node {
