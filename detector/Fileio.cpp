@@ -173,8 +173,9 @@ inline constexpr std::size_t NameKeptCut = 40;
 
 std::string TemporaryBaseFor(std::string_view base) {
     static constexpr std::string_view Suffix = ".holvane-saving";
+    std::string name(1, '.');
     if (base.size() <= NameKeptWhole) {
-        return "." + std::string(base) + std::string(Suffix);
+        return name.append(base).append(Suffix);
     }
     std::uint64_t hash = 14695981039346656037u;  // FNV-1a
     for (const char c : base) {
@@ -186,7 +187,7 @@ std::string TemporaryBaseFor(std::string_view base) {
     }
     char digits[17];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
-    return "." + std::string(base.substr(0, cut)) + "~" + digits + std::string(Suffix);
+    return name.append(base.substr(0, cut)).append(1, '~').append(digits).append(Suffix);
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
