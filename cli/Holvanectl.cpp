@@ -75,6 +75,8 @@ private:
     int Upload();
     int UploadMode(const std::string& file, int modeSlot);
     int UploadPattern(int patternSlot, const PatternRecord& pattern);
+    // The one pattern of a pattern or mode file; a failure is reported and its status returned.
+    int ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern);
     int Picture();
 
     // Saves a record under the kind's naming rule and prints the name; the save's message on
@@ -281,18 +283,10 @@ int CommandRun::Upload() {
                 return Usage("no mode or pattern slot is called '" + *slot + "'");
             }
             // A mode file's pattern, uploaded into a pattern slot.
-            ModeRecord mode{};
-            std::uint8_t hasPattern = 0;
-            if (const FileResult r = ReadModeFile(file, mode, hasPattern, &failure);
-                r != FileResult::Success) {
-                return Fail(OpenFailureText(file, r, failure, {FileKind::Mode}));
-            }
-            if (hasPattern == 0) {
-                return Fail(NoPatternText(file));
-            }
             PatternRecord pattern{};
-            const auto part = PatternOf(mode);
-            std::copy(part.begin(), part.end(), pattern.begin());
+            if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+                return status;
+            }
             return UploadPattern(patternSlot->slot, pattern);
         }
         case FileKind::Pattern: {
@@ -303,9 +297,8 @@ int CommandRun::Upload() {
                 return Usage("no pattern slot is called '" + *slot + "'");
             }
             PatternRecord pattern{};
-            if (const FileResult r = ReadPatternFile(file, pattern, &failure);
-                r != FileResult::Success) {
-                return Fail(OpenFailureText(file, r, failure, {FileKind::Pattern}));
+            if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+                return status;
             }
             return UploadPattern(patternSlot->slot, pattern);
         }
@@ -329,6 +322,16 @@ int CommandRun::Upload() {
     return ExitFailed;
 }
 
+int CommandRun::ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern) {
+    FileFailure failure;
+    bool holdsPattern = false;
+    if (const FileResult r = ReadPatternOfFile(file, kind, pattern, holdsPattern, &failure);
+        r != FileResult::Success) {
+        return Fail(OpenFailureText(file, r, failure, {kind}));
+    }
+    return holdsPattern ? ExitSuccess : Fail(NoPatternText(file));
+}
+
 int CommandRun::Picture() {
     const std::string& file = inv_.operands[0];
     FileKind kind{};
@@ -336,27 +339,13 @@ int CommandRun::Picture() {
     if (const FileResult r = ReadFileKind(file, kind, &failure); r != FileResult::Success) {
         return Fail(OpenFailureText(file, r, failure, {}));
     }
-    PatternRecord pattern{};
-    if (kind == FileKind::Pattern) {
-        if (const FileResult r = ReadPatternFile(file, pattern, &failure);
-            r != FileResult::Success) {
-            return Fail(OpenFailureText(file, r, failure, {FileKind::Pattern}));
-        }
-    } else if (kind == FileKind::Mode) {
-        ModeRecord mode{};
-        std::uint8_t hasPattern = 0;
-        if (const FileResult r = ReadModeFile(file, mode, hasPattern, &failure);
-            r != FileResult::Success) {
-            return Fail(OpenFailureText(file, r, failure, {FileKind::Mode}));
-        }
-        if (hasPattern == 0) {
-            return Fail(NoPatternText(file));
-        }
-        const auto part = PatternOf(mode);
-        std::copy(part.begin(), part.end(), pattern.begin());
-    } else {
+    if (kind != FileKind::Pattern && kind != FileKind::Mode) {
         return Fail("The file " + Quoted(file) + " is a " + KindName(kind) +
                     " file, not a pattern or mode file: only these hold one pattern to draw.");
+    }
+    PatternRecord pattern{};
+    if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+        return status;
     }
     if (!WritePatternPng(*inv_.output, PatternView(pattern), inv_.scale)) {
         return Fail("Could not save the picture in " + *inv_.output + ".");

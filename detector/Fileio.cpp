@@ -10,6 +10,7 @@
 #include <cassert>
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "TextCase.h"
@@ -548,6 +549,27 @@ FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint
     if (r == FileResult::Success) {
         hasPattern = body[ModeFileFlag - FileBody];
         std::copy_n(body.begin() + (ModeFileSettings - FileBody), ModeSize, mode.begin());
+    }
+    return r;
+}
+
+FileResult ReadPatternOfFile(const std::string& fileName, FileKind kind, PatternRecord& pattern,
+                             bool& holdsPattern, FileFailure* failure) {
+    holdsPattern = false;
+    if (kind == FileKind::Pattern) {
+        const FileResult r = ReadPatternFile(fileName, pattern, failure);
+        holdsPattern = r == FileResult::Success;
+        return r;
+    }
+    if (kind != FileKind::Mode) {
+        return FileResult::Success;
+    }
+    ModeRecord mode{};
+    std::uint8_t hasPattern = 0;
+    const FileResult r = ReadModeFile(fileName, mode, hasPattern, failure);
+    if (r == FileResult::Success && hasPattern != 0) {
+        std::ranges::copy(PatternOf(std::as_const(mode)), pattern.begin());
+        holdsPattern = true;
     }
     return r;
 }

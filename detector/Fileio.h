@@ -134,6 +134,12 @@ FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint
                         FileFailure* failure = nullptr);
 FileResult ReadPatternFile(const std::string& fileName, PatternRecord& pattern,
                            FileFailure* failure = nullptr);
+
+// The one pattern a file of the kind holds: a pattern file's, or a mode file's when its flag says
+// it holds its pattern. The reader's codes, with 0 and holdsPattern false (pattern untouched) for
+// a mode file without its pattern; any other kind holds none.
+FileResult ReadPatternOfFile(const std::string& fileName, FileKind kind, PatternRecord& pattern,
+                             bool& holdsPattern, FileFailure* failure = nullptr);
 FileResult ReadUniversalFile(const std::string& fileName, UniversalSettingsRecord& record,
                              FileFailure* failure = nullptr);
 FileResult ReadBackupFile(const std::string& fileName, BackupPayload& payload,

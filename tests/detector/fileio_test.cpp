@@ -232,6 +232,43 @@ TEST_F(FileioTest, ModeSettingsFileHoldsZerosForThePattern) {
     EXPECT_THAT(PatternOf(back), Each(0));
 }
 
+TEST_F(FileioTest, ThePatternOfAPatternOrModeFile) {
+    PatternRecord stored{};
+    stored.fill(0x5A);
+    ModeRecord mode{};
+    std::ranges::copy(stored, mode.begin() + ModePatternOffset);
+    ASSERT_EQ(WritePatternFile(Path("p.ptrn"), stored), FileResult::Success);
+    ASSERT_EQ(WriteModeFile(Path("m.mode"), mode), FileResult::Success);
+    ASSERT_EQ(WriteModeSettingsFile(Path("s.mode"), mode), FileResult::Success);
+    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), UniversalSettingsRecord{}), FileResult::Success);
+
+    struct Case {
+        std::string file;
+        FileKind kind;
+        FileResult result;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"p.ptrn", FileKind::Pattern, FileResult::Success, true},
+        {"m.mode", FileKind::Mode, FileResult::Success, true},
+        {"s.mode", FileKind::Mode, FileResult::Success, false},  // settings only
+        {"u.glb", FileKind::Universal, FileResult::Success, false},
+        {"m.mode", FileKind::Pattern, FileResult::ChecksumMismatch, false},  // other length
+        {"none.ptrn", FileKind::Pattern, FileResult::CannotOpen, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        PatternRecord pattern{};
+        pattern.fill(0x11);
+        bool holds = !c.holds;
+        EXPECT_EQ(ReadPatternOfFile(Path(c.file), c.kind, pattern, holds), c.result);
+        EXPECT_EQ(holds, c.holds);
+        PatternRecord expected{};
+        expected.fill(0x11);
+        EXPECT_EQ(pattern, c.holds ? stored : expected);
+    }
+}
+
 TEST_F(FileioTest, ModeFileFlagIsDeliveredAsStored) {
     ASSERT_EQ(WriteModeFile(Path("m.mode"), ModeRecord{}), FileResult::Success);
     Bytes image = Load(Path("m.mode"));
