@@ -17,13 +17,6 @@ namespace {
 
 using Record = ReportSection::Record;
 
-std::uint32_t LittleEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) |
-           (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
 std::string HexNumber(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
@@ -283,7 +276,7 @@ std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& re
         return std::nullopt;
     }
     if (report.raw.size() >= FileBody) {
-        report.magic = LittleEndian32(report.raw, 0);
+        report.magic = GetLe32(report.raw.data());
         report.haveMagic = true;
     }
     const std::optional<FileKind> kind =
@@ -304,7 +297,7 @@ std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& re
     }
     report.raw.resize(info.fileSize);
     report.storedChecksum =
-        static_cast<std::int32_t>(LittleEndian32(report.raw, info.fileSize - 4));
+        static_cast<std::int32_t>(GetLe32(report.raw.data() + info.fileSize - 4));
     report.computedChecksum = FileChecksum(std::span(report.raw).first(info.checksummed));
     report.sections = Sections(*kind, report.raw);
 

@@ -27,11 +27,6 @@ void PutLe32(std::uint8_t* p, std::uint32_t v) {
     }
 }
 
-std::uint32_t GetLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::uint32_t StoredChecksum(std::span<const std::uint8_t> bytes, std::size_t covered) {
     return static_cast<std::uint32_t>(FileChecksum(bytes.first(covered)));
 }
@@ -426,6 +421,11 @@ ModeFileBody ModeBody(const ModeRecord& mode, bool withPattern) {
 }
 
 }  // namespace
+
+std::uint32_t GetLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
 
 std::int32_t FileChecksum(std::span<const std::uint8_t> bytes) {
     std::int32_t sum = 0;

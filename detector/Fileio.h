@@ -51,6 +51,9 @@ struct FileFailure {
     NodeType node = NodeType::RegularFile;
 };
 
+// The 32-bit little-endian number that the four bytes at p hold (magic numbers, checksums).
+std::uint32_t GetLe32(const std::uint8_t* p);
+
 // The signed 32-bit sum of the bytes, each taken as a signed 8-bit value.
 std::int32_t FileChecksum(std::span<const std::uint8_t> bytes);
 
