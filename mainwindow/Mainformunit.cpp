@@ -22,6 +22,7 @@
 #include "Artwork.h"
 #include "PatternPicture.h"
 #include "SettingsRows.h"
+#include "WindowStyle.h"
 
 namespace holvane {
 
@@ -44,6 +45,11 @@ constexpr char LicenceDocument[] = "Vantor Tradix Software Licence Agreement.pdf
 
 constexpr char MissingDocumentMessage[] = "Cannot find file:\r\n";
 
+// The window is laid out for Tahoma at 11 pixels. Where the system's font configuration does
+// not know it, the face is taken from these files, which carry the same metrics.
+constexpr const char* WindowFontFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                                           "/usr/share/wine/fonts/tahomabd.ttf"};
+
 const QColor SettingsHeadingColour(49, 101, 206);
 const QColor PatternsHeadingColour(49, 102, 206);
 const QColor PictureCaptionColour(123, 158, 189);
@@ -62,6 +68,9 @@ QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
+    // The pages paint in the button role, and a child left to itself would take the matching
+    // button-text role for its ink; the label's own colour is its window text.
+    label->setForegroundRole(QPalette::WindowText);
     label->move(x, y);
     label->adjustSize();
     return label;
@@ -124,11 +133,26 @@ std::optional<PatternView> ViewOf(const PatternRecord* pattern) {
     return PatternView(*pattern);
 }
 
+// Makes the Tahoma files known to the application, once; needs the application object.
+void LoadWindowFontFiles() {
+    static const bool loaded = [] {
+        for (const char* file : WindowFontFiles) {
+            const QString path = QString::fromUtf8(file);
+            if (QFileInfo::exists(path)) {
+                QFontDatabase::addApplicationFont(path);
+            }
+        }
+        return true;
+    }();
+    static_cast<void>(loaded);
+}
+
 }  // namespace
 
 QFont WindowFont() {
+    LoadWindowFontFiles();
     // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first,
-    // so that captions sized for it still fit.
+    // so that captions sized for it stand the best chance to fit.
     static const char* const Families[] = {"Tahoma", "Liberation Sans", "Arimo",
                                            "DejaVu Sans Condensed"};
     QFont font(QStringLiteral("Sans Serif"));
@@ -174,6 +198,7 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     ConnectSettingsActions();
     ConnectPatternsPage();
     ConnectBackupMenu();
+    UseWindowStyle(*this);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);
