@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -49,6 +51,13 @@ constexpr char MissingDocumentMessage[] = "Cannot find file:\r\n";
 // not know it, the face is taken from these files, which carry the same metrics.
 constexpr const char* WindowFontFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
                                            "/usr/share/wine/fonts/tahomabd.ttf"};
+// The texts that fill their controls most tightly, with their widths in Tahoma at 11 pixels.
+struct TightText {
+    const char* text;
+    int widthInTahoma;
+};
+constexpr TightText TightTexts[] = {{"Download all patterns from Vantor", 167},
+                                    {" Audio Tone ID Variability", 122}};
 
 const QColor SettingsHeadingColour(49, 101, 206);
 const QColor PatternsHeadingColour(49, 102, 206);
@@ -151,8 +160,7 @@ void LoadWindowFontFiles() {
 
 QFont WindowFont() {
     LoadWindowFontFiles();
-    // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first,
-    // so that captions sized for it stand the best chance to fit.
+    // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first.
     static const char* const Families[] = {"Tahoma", "Liberation Sans", "Arimo",
                                            "DejaVu Sans Condensed"};
     QFont font(QStringLiteral("Sans Serif"));
@@ -164,6 +172,22 @@ QFont WindowFont() {
         }
     }
     font.setPixelSize(11);
+    // A wider substitute is narrowed until the tightest texts of the window take no more room
+    // than in Tahoma, so that every text still fits the controls drawn for it. The widths are
+    // measured at each step: a narrower request may be met by another face of the family.
+    if (QFontInfo(font).family() != QStringLiteral("Tahoma")) {
+        const auto fits = [&font] {
+            const QFontMetrics metrics(font);
+            return std::ranges::all_of(TightTexts, [&metrics](const TightText& tight) {
+                return metrics.horizontalAdvance(QString::fromUtf8(tight.text)) <=
+                       tight.widthInTahoma;
+            });
+        };
+        for (int stretch = QFont::Unstretched; stretch >= QFont::UltraCondensed && !fits();
+             stretch -= 2) {
+            font.setStretch(stretch);
+        }
+    }
     return font;
 }
 
