@@ -377,9 +377,88 @@ std::string RenderText(const FileReport& report) {
     return text;
 }
 
-std::string RenderJson(const FileReport& report) {
-    JsonWriter json;
+namespace {
+
+void JsonNamedBytes(JsonWriter& json, const ReportSection& section) {
+    json.Key("bytes").BeginArray();
+    for (const auto& named : section.namedBytes) {
+        json.BeginObject()
+            .Key("name")
+            .String(named.name)
+            .Key("offset")
+            .Number(static_cast<std::int64_t>(named.offset))
+            .Key("value")
+            .Number(named.value)
+            .EndObject();
+    }
+    json.EndArray();
+    json.Key("absent").Bool(section.absent);
+}
+
+void JsonSettings(JsonWriter& json, const ReportSection& section,
+                  std::span<const SettingsRow> rows) {
+    json.Key("settings").BeginArray();
+    for (const SettingsRow& row : rows) {
+        json.BeginObject()
+            .Key("name")
+            .String(Caption(row))
+            .Key("byte")
+            .Number(static_cast<std::int64_t>(row.field))
+            .Key("value")
+            .Number(section.bytes[row.field])
+            .Key("text")
+            .String(ShownRowText(row, section.bytes[row.field]))
+            .EndObject();
+    }
+    json.EndArray();
+}
+
+void JsonUnshownBytes(JsonWriter& json, const ReportSection& section) {
+    json.Key("unshownBytes").BeginArray();
+    for (const ByteRun& run : UnshownRuns(section)) {
+        json.BeginObject()
+            .Key("first")
+            .Number(static_cast<std::int64_t>(run.first))
+            .Key("raw")
+            .String(Hex(run.bytes, false))
+            .EndObject();
+    }
+    json.EndArray();
+}
+
+void JsonPattern(JsonWriter& json, const ReportSection& section) {
+    json.Key("nonCellBits").String(Hex(NonCellBits(section.bytes), false));
+    json.Key("cells").BeginArray();
+    for (const std::string& line : PatternLines(section.bytes)) {
+        json.String(line);
+    }
+    json.EndArray();
+}
+
+void JsonSection(JsonWriter& json, const ReportSection& section) {
     json.BeginObject();
+    json.Key("name").String(section.name);
+    if (!section.namedBytes.empty()) {
+        JsonNamedBytes(json, section);
+    }
+    if (!section.bytes.empty()) {
+        json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
+        json.Key("raw").String(Hex(section.bytes, false));
+    }
+    if (const auto rows = RowsOf(section.record); !rows.empty()) {
+        JsonSettings(json, section, rows);
+    }
+    if (section.record != Record::None) {
+        JsonUnshownBytes(json, section);
+    }
+    if (section.record == Record::Pattern) {
+        JsonPattern(json, section);
+    }
+    json.EndObject();
+}
+
+// The file as a whole: its name, kind, size, magic number, verdict, checksums and bytes.
+void JsonFile(JsonWriter& json, const FileReport& report) {
     json.Key("file").String(report.fileName);
     if (!IsUtf8(report.fileName)) {
         // "file" shows each byte that is not UTF-8 as U+FFFD; here is the name as it is.
@@ -401,68 +480,17 @@ std::string RenderJson(const FileReport& report) {
     report.computedChecksum ? json.Number(*report.computedChecksum) : json.Null();
     json.EndObject();
     json.Key("raw").String(Hex(report.raw, false));
+}
 
+}  // namespace
+
+std::string RenderJson(const FileReport& report) {
+    JsonWriter json;
+    json.BeginObject();
+    JsonFile(json, report);
     json.Key("sections").BeginArray();
     for (const ReportSection& section : report.sections) {
-        json.BeginObject();
-        json.Key("name").String(section.name);
-        if (!section.namedBytes.empty()) {
-            json.Key("bytes").BeginArray();
-            for (const auto& named : section.namedBytes) {
-                json.BeginObject()
-                    .Key("name")
-                    .String(named.name)
-                    .Key("offset")
-                    .Number(static_cast<std::int64_t>(named.offset))
-                    .Key("value")
-                    .Number(named.value)
-                    .EndObject();
-            }
-            json.EndArray();
-            json.Key("absent").Bool(section.absent);
-        }
-        if (!section.bytes.empty()) {
-            json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
-            json.Key("raw").String(Hex(section.bytes, false));
-        }
-        const auto rows = RowsOf(section.record);
-        if (!rows.empty()) {
-            json.Key("settings").BeginArray();
-            for (const SettingsRow& row : rows) {
-                json.BeginObject()
-                    .Key("name")
-                    .String(Caption(row))
-                    .Key("byte")
-                    .Number(static_cast<std::int64_t>(row.field))
-                    .Key("value")
-                    .Number(section.bytes[row.field])
-                    .Key("text")
-                    .String(ShownRowText(row, section.bytes[row.field]))
-                    .EndObject();
-            }
-            json.EndArray();
-        }
-        if (section.record != Record::None) {
-            json.Key("unshownBytes").BeginArray();
-            for (const ByteRun& run : UnshownRuns(section)) {
-                json.BeginObject()
-                    .Key("first")
-                    .Number(static_cast<std::int64_t>(run.first))
-                    .Key("raw")
-                    .String(Hex(run.bytes, false))
-                    .EndObject();
-            }
-            json.EndArray();
-        }
-        if (section.record == Record::Pattern) {
-            json.Key("nonCellBits").String(Hex(NonCellBits(section.bytes), false));
-            json.Key("cells").BeginArray();
-            for (const std::string& line : PatternLines(section.bytes)) {
-                json.String(line);
-            }
-            json.EndArray();
-        }
-        json.EndObject();
+        JsonSection(json, section);
     }
     json.EndArray();
     json.EndObject();
