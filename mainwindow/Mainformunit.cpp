@@ -386,7 +386,12 @@ void TMainForm::BuildPatternsPage() {
     Panel(page, 132, 129);
     Panel(page, 266, 224);
     Panel(page, 496, 128);
+    BuildPatternActions(page);
+    BuildPatternPictures(page);
+}
 
+// The action selector and the controls of Download All and Upload, each shown when its step is.
+void TMainForm::BuildPatternActions(QWidget* page) {
     Label(page, "I want to:", 12, 12, GuidanceColour);
     PatternActionsComboBox = ComboBox(page, "PatternActionsComboBox", 12, 28, 189,
                                       {QStringLiteral("Download all patterns from Vantor"),
@@ -423,7 +428,10 @@ void TMainForm::BuildPatternsPage() {
     PatternSaveLabel->setObjectName(QStringLiteral("PatternSaveLabel"));
     PatternSaveLabel->setGeometry(236, 72, 193, 39);
     PatternSaveLabel->hide();
+}
 
+// The three headings and the twelve detector pictures with their captions and save items.
+void TMainForm::BuildPatternPictures(QWidget* page) {
     Label(page, "Current Patterns:", 14, 136, PatternsHeadingColour, true);
     Label(page, "My Patterns:", 14, 270, PatternsHeadingColour, true);
     Label(page, "My Mode Patterns:", 14, 500, PatternsHeadingColour, true);

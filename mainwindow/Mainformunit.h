@@ -251,6 +251,8 @@ private:
     void BuildMenus();
     void BuildSettingsPage();
     void BuildPatternsPage();
+    void BuildPatternActions(QWidget* page);
+    void BuildPatternPictures(QWidget* page);
     void ConnectSettingsActions();
     void OpenDocument(const QString& fileName);
 
