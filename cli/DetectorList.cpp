@@ -7,10 +7,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Tovrausbhiddevice.h"
 #include "Usbhid.h"
 #if defined(_WIN32)
+#include <windows.h>
+
 #include "platform/WindowsHid.h"
+#else
+#include "platform/LinuxHidraw.h"
 #endif
 
 namespace holvane::cli {
@@ -22,7 +25,12 @@ std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId) {
 }
 
 std::vector<ListedDetector> LibraryDetectors() {
-    return tovra::UsbHidEnum::Search(tovra::DetectorVendorId);
+    std::vector<ListedDetector> detectors;
+    for (const tovra::HidDeviceDescr& found : tovra::UsbHidEnum::Search(tovra::DetectorVendorId)) {
+        detectors.push_back({found.path, static_cast<std::uint16_t>(found.vendorId),
+                             static_cast<std::uint16_t>(found.productId)});
+    }
+    return detectors;
 }
 
 #if defined(_WIN32)
@@ -69,31 +77,34 @@ bool ParseInterfacePathIds(std::string_view path, std::uint16_t& vendorId,
     return true;
 }
 
-std::vector<UnopenedNode> UnopenedDetectorInterfaces(
-    const std::vector<tovra::HidInterfaceInfo>& interfaces,
-    const std::vector<ListedDetector>& listed, const NodeOpener& opener) {
+std::vector<UnopenedNode> UnopenedDetectorInterfaces(const std::vector<std::string>& interfaces,
+                                                     const std::vector<ListedDetector>& listed,
+                                                     const NodeOpener& opener) {
     std::vector<UnopenedNode> unopened;
-    for (const tovra::HidInterfaceInfo& info : interfaces) {
+    for (const std::string& path : interfaces) {
         std::uint16_t vendor = 0;
         std::uint16_t product = 0;
-        if (!ParseInterfacePathIds(info.path, vendor, product) ||
-            vendor != tovra::DetectorVendorId) {
+        if (!ParseInterfacePathIds(path, vendor, product) || vendor != tovra::DetectorVendorId) {
             continue;
         }
         const bool isListed = std::ranges::any_of(
-            listed, [&info](const ListedDetector& d) { return d.path == info.path; });
+            listed, [&path](const ListedDetector& d) { return d.path == path; });
         if (isListed) {
             continue;
         }
-        if (const int error = opener(info.path); error != 0) {
-            unopened.push_back({info.path, vendor, product, error});
+        if (const int error = opener(path); error != 0) {
+            unopened.push_back({path, vendor, product, error});
         }
     }
     return unopened;
 }
 
-std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed) {
-    return UnopenedDetectorInterfaces(tovra::WindowsHidPlatform().ListInterfaces(), listed);
+std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector>& listed) {
+    std::vector<std::string> paths;
+    for (const tovra::HidInterfaceInfo& info : tovra::WindowsHidPlatform().ListInterfaces()) {
+        paths.push_back(info.path);
+    }
+    return UnopenedDetectorInterfaces(paths, listed);
 }
 
 #else
@@ -122,7 +133,7 @@ std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform
     return unopened;
 }
 
-std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed) {
+std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector>& listed) {
     return UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), listed);
 }
 

@@ -8,16 +8,18 @@
 #include <string_view>
 #include <vector>
 
-#include "Usbhid.h"
-#include "platform/HidPlatform.h"
-#if !defined(_WIN32)
-#include "platform/LinuxHidraw.h"
-#endif
+namespace tovra {
+class LinuxHidrawPlatform;
+}
 
 namespace holvane::cli {
 
 // A detector as the library's search lists it.
-using ListedDetector = tovra::HidDeviceDescr;
+struct ListedDetector {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+};
 
 // A hidraw node (an interface of the HID class on Windows) whose ids are the detector's but
 // that cannot be opened.
@@ -41,11 +43,11 @@ int OpenError(const std::string& path);
 bool ParseInterfacePathIds(std::string_view path, std::uint16_t& vendorId,
                            std::uint16_t& productId);
 
-// The interfaces whose paths carry the detector's vendor id and that the opener cannot open.
-// Interfaces the library already lists are not tried again.
-std::vector<UnopenedNode> UnopenedDetectorInterfaces(
-    const std::vector<tovra::HidInterfaceInfo>& interfaces,
-    const std::vector<ListedDetector>& listed, const NodeOpener& opener = OpenError);
+// The interfaces (device paths of the HID class) whose paths carry the detector's vendor id and
+// that the opener cannot open. Interfaces the library already lists are not tried again.
+std::vector<UnopenedNode> UnopenedDetectorInterfaces(const std::vector<std::string>& interfaces,
+                                                     const std::vector<ListedDetector>& listed,
+                                                     const NodeOpener& opener = OpenError);
 #else
 // The hidraw nodes with the detector's vendor id, read from sysfs without opening them, that
 // the opener cannot open. Nodes the library already lists are not tried again.
@@ -54,8 +56,9 @@ std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform
                                                 const NodeOpener& opener = OpenError);
 #endif
 
-// What the operating system's platform finds of the detector besides the listed ones.
-std::vector<UnopenedNode> UnopenedDetectors(const std::vector<ListedDetector>& listed);
+// What the system's own platform finds of the detector besides the listed ones: the hidraw
+// nodes on Linux, the interfaces of the HID class on Windows.
+std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector>& listed);
 
 // The listing as printed: the detectors, then the nodes that could not be opened, each with
 // its reason and, for a permission problem, the remedy.

@@ -1,23 +1,18 @@
 #include "Fileio.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 #include <algorithm>
-#include <atomic>
 #include <cassert>
 #include <cerrno>
-#include <cstdlib>
+#include <cstdio>
+#include <utility>
 #include <vector>
 
+#include "FileAccess.h"
 #include "TextCase.h"
 
 namespace holvane {
+
+using fileaccess::Failed;
 
 namespace {
 
@@ -29,279 +24,70 @@ void PutLe32(std::uint8_t* p, std::uint32_t v) {
     }
 }
 
-std::uint32_t GetLe32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::uint32_t StoredChecksum(std::span<const std::uint8_t> bytes, std::size_t covered) {
     return static_cast<std::uint32_t>(FileChecksum(bytes.first(covered)));
 }
 
-#if !defined(_WIN32)
+// Up to this many bytes of the target's name go into the temporary name unchanged; a longer name
+// is cut and told apart by a hash of the whole.
+inline constexpr std::size_t NameKeptWhole = 64;
+inline constexpr std::size_t NameKeptCut = 40;
 
-// Closes a file descriptor when it goes out of scope.
-class Descriptor {
-  public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
+std::string TemporaryBaseFor(std::string_view base) {
+    static constexpr std::string_view Suffix = ".holvane-saving";
+    std::string name(1, '.');
+    if (base.size() <= NameKeptWhole) {
+        return name.append(base).append(Suffix);
     }
-    int get() const { return fd_; }
-    // Closes now, reporting whether the close succeeded.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0;
+    std::uint64_t hash = 14695981039346656037u;  // FNV-1a
+    for (const char c : base) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
     }
-
-  private:
-    int fd_;
-};
-
-bool WriteAll(int fd, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes = bytes.subspan(static_cast<std::size_t>(n));
+    std::size_t cut = NameKeptCut;
+    while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) {
+        --cut;  // not inside a UTF-8 character
     }
-    return true;
-}
-
-// A symbolic link is written through to the file it names, as opening it for writing would.
-std::string ResolvedTarget(const std::string& fileName) {
-    struct stat st {};
-    if (::lstat(fileName.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-            std::string resolved(real);
-            std::free(real);
-            return resolved;
-        }
-    }
-    return fileName;
-}
-
-std::string FolderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Creates a new file beside the target, named after it, with the permissions a newly created
-// file would get (or the target's own when it already exists). Answers -1 when no file can be
-// created there.
-int CreateTemporaryBeside(const std::string& target, std::string& temporaryName) {
-    static std::atomic<unsigned> counter{0};
-    const auto slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryName = folder + "." + base + ".saving-" + std::to_string(::getpid()) + "-" +
-                        std::to_string(counter++);
-        const int fd = ::open(temporaryName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            struct stat st {};
-            if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-                (void)::fchmod(fd, st.st_mode & 07777);
-            }
-            return fd;
-        }
-        if (errno != EEXIST) {
-            return -1;
-        }
-    }
-    return -1;
-}
-
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);  // best effort: the new file is in place already
-        ::close(fd);
-    }
-}
-
-FileResult WriteImage(const std::string& fileName, std::span<const std::uint8_t> image) {
-    if (fileName.empty()) {
-        return FileResult::CannotCreate;
-    }
-    const std::string target = ResolvedTarget(fileName);
-    std::string temporaryName;
-    Descriptor file(CreateTemporaryBeside(target, temporaryName));
-    if (file.get() < 0) {
-        return FileResult::CannotCreate;
-    }
-    const bool written = WriteAll(file.get(), image) && ::fsync(file.get()) == 0;
-    if (!file.Close() || !written || ::rename(temporaryName.c_str(), target.c_str()) != 0) {
-        ::unlink(temporaryName.c_str());
-        return FileResult::WriteFailed;
-    }
-    SyncFolder(FolderOf(target));
-    return FileResult::Success;
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+    return name.append(base.substr(0, cut)).append(1, '~').append(digits).append(Suffix);
 }
 
 // Reads the first buffer.size() bytes of a file. A file shorter than that counts as a checksum
 // mismatch, since its image cannot be whole.
-FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffer) {
-    Descriptor file(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) {
-        return FileResult::CannotOpen;
-    }
+FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffer,
+                      FileFailure* failure) {
     std::size_t got = 0;
-    while (got < buffer.size()) {
-        const ssize_t n = ::read(file.get(), buffer.data() + got, buffer.size() - got);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return FileResult::ReadFailed;
-        }
-        if (n == 0) {
-            return FileResult::ChecksumMismatch;
-        }
-        got += static_cast<std::size_t>(n);
+    if (const FileResult r = fileaccess::ReadStart(fileName, buffer, got, nullptr, failure);
+        r != FileResult::Success) {
+        return r;
     }
-    return FileResult::Success;
+    return got < buffer.size() ? Failed(FileResult::ChecksumMismatch, failure, 0)
+                               : FileResult::Success;
 }
 
-#else  // Windows
-
-// Closes a file handle when it goes out of scope.
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    ~FileHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE) {
-            ::CloseHandle(handle_);
-        }
-    }
-    HANDLE get() const { return handle_; }
-    // Closes now, reporting whether the close succeeded.
-    bool Close() {
-        const HANDLE handle = handle_;
-        handle_ = INVALID_HANDLE_VALUE;
-        return ::CloseHandle(handle) != 0;
-    }
-
-private:
-    HANDLE handle_;
-};
-
-bool WriteAll(HANDLE file, std::span<const std::uint8_t> bytes) {
-    while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        DWORD put = 0;
-        if (!::WriteFile(file, bytes.data(), chunk, &put, nullptr) || put == 0) {
-            return false;
-        }
-        bytes = bytes.subspan(put);
-    }
-    return true;
-}
-
-// A new file beside the target, named after it; INVALID_HANDLE_VALUE when none can be created
-// there.
-HANDLE CreateTemporaryBeside(const std::string& target, std::string& temporaryName) {
-    static std::atomic<unsigned> counter{0};
-    const auto slash = target.find_last_of("/\\");
-    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporaryName = folder + "." + base + ".saving-" + std::to_string(::GetCurrentProcessId()) +
-                        "-" + std::to_string(counter++);
-        const HANDLE file = ::CreateFileA(temporaryName.c_str(), GENERIC_WRITE, 0, nullptr,
-                                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE || ::GetLastError() != ERROR_FILE_EXISTS) {
-            return file;
-        }
-    }
-    return INVALID_HANDLE_VALUE;
-}
-
-FileResult WriteImage(const std::string& fileName, std::span<const std::uint8_t> image) {
-    if (fileName.empty()) {
-        return FileResult::CannotCreate;
-    }
-    std::string temporaryName;
-    FileHandle file(CreateTemporaryBeside(fileName, temporaryName));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        return FileResult::CannotCreate;
-    }
-    const bool written = WriteAll(file.get(), image) && ::FlushFileBuffers(file.get());
-    // The new file replaces the old one in one step; a failed save leaves the old one whole.
-    if (!file.Close() || !written ||
-        !::MoveFileExA(temporaryName.c_str(), fileName.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        ::DeleteFileA(temporaryName.c_str());
-        return FileResult::WriteFailed;
-    }
-    return FileResult::Success;
-}
-
-// Reads the first buffer.size() bytes of a file. A file shorter than that counts as a checksum
-// mismatch, since its image cannot be whole.
-FileResult ReadPrefix(const std::string& fileName, std::span<std::uint8_t> buffer) {
-    FileHandle file(::CreateFileA(fileName.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE) {
-        return FileResult::CannotOpen;
-    }
-    std::size_t got = 0;
-    while (got < buffer.size()) {
-        const DWORD chunk =
-            static_cast<DWORD>(std::min<std::size_t>(buffer.size() - got, 1u << 20));
-        DWORD n = 0;
-        if (!::ReadFile(file.get(), buffer.data() + got, chunk, &n, nullptr)) {
-            return FileResult::ReadFailed;
-        }
-        if (n == 0) {
-            return FileResult::ChecksumMismatch;
-        }
-        got += n;
-    }
-    return FileResult::Success;
-}
-
-#endif
-
-FileResult WriteBody(const std::string& fileName, FileKind kind,
-                     std::span<const std::uint8_t> body) {
+FileResult WriteBody(const std::string& fileName, FileKind kind, std::span<const std::uint8_t> body,
+                     FileFailure* failure) {
     const FileKindInfo& info = FileKindOf(kind);
     assert(body.size() == info.fileSize - 8);
     Image image(info.fileSize, 0);
     PutLe32(image.data(), info.magic);
     std::ranges::copy(body, image.begin() + FileBody);
     PutLe32(image.data() + info.fileSize - 4, StoredChecksum(image, info.checksummed));
-    return WriteImage(fileName, image);
+    return fileaccess::WriteImage(fileName, image, failure);
 }
 
 // Reads a file of the kind and copies its body (all between magic and checksum) into `body`,
 // only when the file is sound.
-FileResult ReadBody(const std::string& fileName, FileKind kind, std::span<std::uint8_t> body) {
+FileResult ReadBody(const std::string& fileName, FileKind kind, std::span<std::uint8_t> body,
+                    FileFailure* failure) {
     const FileKindInfo& info = FileKindOf(kind);
     assert(body.size() == info.fileSize - 8);
     Image image(info.fileSize, 0);
-    if (const FileResult r = ReadPrefix(fileName, image); r != FileResult::Success) {
+    if (const FileResult r = ReadPrefix(fileName, image, failure); r != FileResult::Success) {
         return r;
     }
-    if (GetLe32(image.data() + info.fileSize - 4) != StoredChecksum(image, info.checksummed)) {
-        return FileResult::ChecksumMismatch;
-    }
-    if (GetLe32(image.data()) != info.magic) {
-        return FileResult::WrongMagic;
+    if (const FileResult r = CheckFileImage(kind, image); r != FileResult::Success) {
+        return Failed(r, failure, 0);
     }
     std::copy_n(image.begin() + FileBody, body.size(), body.begin());
     return FileResult::Success;
@@ -323,6 +109,11 @@ ModeFileBody ModeBody(const ModeRecord& mode, bool withPattern) {
 }
 
 }  // namespace
+
+std::uint32_t GetLe32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
 
 std::int32_t FileChecksum(std::span<const std::uint8_t> bytes) {
     std::int32_t sum = 0;
@@ -350,7 +141,7 @@ const FileKindInfo& FileKindOf(FileKind kind) {
 }
 
 std::string LowerCasedExtension(std::string_view fileName) {
-    const auto slash = fileName.rfind('/');
+    const auto slash = fileaccess::LastSeparator(fileName);
     const std::string_view last =
         slash == std::string_view::npos ? fileName : fileName.substr(slash + 1);
     const auto dot = last.rfind('.');
@@ -371,30 +162,72 @@ std::optional<FileKind> FileKindOfMagic(std::uint32_t magic) {
     return it == FileKinds.end() ? std::nullopt : std::optional(it->kind);
 }
 
-FileResult ReadFileKind(const std::string& fileName, FileKind& kind) {
+std::string TemporaryNameFor(const std::string& target) {
+    const auto slash = fileaccess::LastSeparator(target);
+    if (slash == std::string::npos) {
+        return TemporaryBaseFor(target);
+    }
+    return target.substr(0, slash + 1) +
+           TemporaryBaseFor(std::string_view(target).substr(slash + 1));
+}
+
+FileResult CheckFileImage(FileKind kind, std::span<const std::uint8_t> image) {
+    const FileKindInfo& info = FileKindOf(kind);
+    if (image.size() < info.fileSize) {
+        return FileResult::ChecksumMismatch;
+    }
+    if (GetLe32(image.data() + info.fileSize - 4) != StoredChecksum(image, info.checksummed)) {
+        return FileResult::ChecksumMismatch;
+    }
+    if (GetLe32(image.data()) != info.magic) {
+        return FileResult::WrongMagic;
+    }
+    return FileResult::Success;
+}
+
+FileResult ReadFileStart(const std::string& fileName, std::size_t limit,
+                         std::vector<std::uint8_t>& bytes, std::uintmax_t& fileSize,
+                         FileFailure* failure) {
+    Image image(limit);
+    std::size_t got = 0;
+    std::uintmax_t size = 0;
+    if (const FileResult r = fileaccess::ReadStart(fileName, image, got, &size, failure);
+        r != FileResult::Success) {
+        return r;
+    }
+    image.resize(got);
+    bytes = std::move(image);
+    fileSize = size;
+    return FileResult::Success;
+}
+
+FileResult ReadFileKind(const std::string& fileName, FileKind& kind, FileFailure* failure) {
     std::array<std::uint8_t, 4> magic{};
-    if (const FileResult r = ReadPrefix(fileName, magic); r != FileResult::Success) {
+    if (const FileResult r = ReadPrefix(fileName, magic, failure); r != FileResult::Success) {
         return r;
     }
     const auto found = FileKindOfMagic(GetLe32(magic.data()));
     if (!found) {
-        return FileResult::WrongMagic;
+        return Failed(FileResult::WrongMagic, failure, 0);
     }
     kind = *found;
     return FileResult::Success;
 }
 
-FileResult WriteModeFile(const std::string& fileName, const ModeRecord& mode) {
-    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, true));
+FileResult WriteModeFile(const std::string& fileName, const ModeRecord& mode,
+                         FileFailure* failure) {
+    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, true), failure);
 }
 
-FileResult WriteModeSettingsFile(const std::string& fileName, const ModeRecord& mode) {
-    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, false));
+FileResult WriteModeSettingsFile(const std::string& fileName, const ModeRecord& mode,
+                                 FileFailure* failure) {
+    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, false), failure);
 }
 
-FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint8_t& hasPattern) {
+FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint8_t& hasPattern,
+                        FileFailure* failure) {
     ModeFileBody body{};
-    const FileResult r = ReadBody(fileName, FileKind::Mode, body);
+    const FileResult r = ReadBody(fileName, FileKind::Mode, body, failure);
     if (r == FileResult::Success) {
         hasPattern = body[ModeFileFlag - FileBody];
         std::copy_n(body.begin() + (ModeFileSettings - FileBody), ModeSize, mode.begin());
@@ -402,28 +235,60 @@ FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint
     return r;
 }
 
-FileResult WritePatternFile(const std::string& fileName, const PatternRecord& pattern) {
-    return WriteBody(fileName, FileKind::Pattern, pattern);
+FileResult ReadPatternOfFile(const std::string& fileName, FileKind kind, PatternRecord& pattern,
+                             bool& holdsPattern, FileFailure* failure) {
+    holdsPattern = false;
+    if (kind == FileKind::Pattern) {
+        const FileResult r = ReadPatternFile(fileName, pattern, failure);
+        holdsPattern = r == FileResult::Success;
+        return r;
+    }
+    if (kind != FileKind::Mode) {
+        return FileResult::Success;
+    }
+    ModeRecord mode{};
+    std::uint8_t hasPattern = 0;
+    const FileResult r = ReadModeFile(fileName, mode, hasPattern, failure);
+    if (r == FileResult::Success && hasPattern != 0) {
+        std::ranges::copy(PatternOf(std::as_const(mode)), pattern.begin());
+        holdsPattern = true;
+    }
+    return r;
 }
 
-FileResult ReadPatternFile(const std::string& fileName, PatternRecord& pattern) {
-    return ReadBody(fileName, FileKind::Pattern, pattern);
+FileResult WritePatternFile(const std::string& fileName, const PatternRecord& pattern,
+                            FileFailure* failure) {
+    return WriteBody(fileName, FileKind::Pattern, pattern, failure);
 }
 
-FileResult WriteUniversalFile(const std::string& fileName, const UniversalSettingsRecord& record) {
-    return WriteBody(fileName, FileKind::Universal, record);
+FileResult ReadPatternFile(const std::string& fileName, PatternRecord& pattern,
+                           FileFailure* failure) {
+    return ReadBody(fileName, FileKind::Pattern, pattern, failure);
 }
 
-FileResult ReadUniversalFile(const std::string& fileName, UniversalSettingsRecord& record) {
-    return ReadBody(fileName, FileKind::Universal, record);
+FileResult WriteUniversalFile(const std::string& fileName, const UniversalSettingsRecord& record,
+                              FileFailure* failure) {
+    return WriteBody(fileName, FileKind::Universal, record, failure);
 }
 
-FileResult WriteBackupFile(const std::string& fileName, const BackupPayload& payload) {
-    return WriteBody(fileName, FileKind::Backup, payload);
+FileResult ReadUniversalFile(const std::string& fileName, UniversalSettingsRecord& record,
+                             FileFailure* failure) {
+    return ReadBody(fileName, FileKind::Universal, record, failure);
 }
 
-FileResult ReadBackupFile(const std::string& fileName, BackupPayload& payload) {
-    return ReadBody(fileName, FileKind::Backup, payload);
+FileResult WriteBackupFile(const std::string& fileName, const BackupPayload& payload,
+                           FileFailure* failure) {
+    return WriteBody(fileName, FileKind::Backup, payload, failure);
+}
+
+FileResult WriteWholeFile(const std::string& fileName, std::span<const std::uint8_t> bytes,
+                          FileFailure* failure) {
+    return fileaccess::WriteImage(fileName, bytes, failure);
+}
+
+FileResult ReadBackupFile(const std::string& fileName, BackupPayload& payload,
+                          FileFailure* failure) {
+    return ReadBody(fileName, FileKind::Backup, payload, failure);
 }
 
 }  // namespace holvane

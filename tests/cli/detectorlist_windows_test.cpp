@@ -74,7 +74,7 @@ TEST(DetectorListWindowsTest, ReportsTheDetectorInterfacesThatCannotBeOpenedWith
 
 TEST(DetectorListWindowsTest, ThisMachineHasNoDetectorAndNoUnopenedOne) {
     EXPECT_TRUE(LibraryDetectors().empty());
-    EXPECT_TRUE(UnopenedDetectors({}).empty());
+    EXPECT_TRUE(UnopenedDetectorNodes({}).empty());
     EXPECT_EQ(FormatDetectorList({}, {}), "No detector found.\n");
 }
 
