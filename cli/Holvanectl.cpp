@@ -337,8 +337,9 @@ int CommandRun::ReadPatternOf(const std::string& file, FileKind kind, PatternRec
 int CommandRun::Picture() {
 #if defined(_WIN32)
     // The Windows build has no PNG writer; the window shows the same drawing.
-    return Fail("holvanectl picture is not available on Windows: open the file in Holvane to see "
-                "its pattern, or draw it with holvanectl on Linux.");
+    return Fail(
+        "holvanectl picture is not available on Windows: open the file in Holvane to see "
+        "its pattern, or draw it with holvanectl on Linux.");
 #else
     const std::string& file = inv_.operands[0];
     FileKind kind{};

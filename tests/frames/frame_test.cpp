@@ -29,7 +29,7 @@ using Collection = std::unique_ptr<TovraFrameCollHandle_, CollectionDeleter>;
 
 // Frame-definition files in a temporary folder of their own, removed after each test.
 class FrameFilesTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::random_device random;
         for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
