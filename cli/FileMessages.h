@@ -1,6 +1,7 @@
 // holvanectl's own messages about files. Each names the file and says why: the system's reason
-// (strerror) where a call failed, what the path is when it is not a regular file, which kind of
-// file it is when its magic number belongs to another kind, or which check its contents fail.
+// (SystemErrorText) where a call failed, what the path is when it is not a regular file, which
+// kind of file it is when its magic number belongs to another kind, or which check its contents
+// fail.
 // The window keeps the fixed texts instead.
 #pragma once
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 #include <vector>
