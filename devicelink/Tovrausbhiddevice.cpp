@@ -114,6 +114,7 @@ TovraUsbHidDevice::~TovraUsbHidDevice() {
             multiplexer_->CloseChannel(ParameterChannel);
         }
     }
+    exchange_.reset();
     control_.reset();
     parameter_.reset();
     multiplexer_.reset();
@@ -132,6 +133,8 @@ bool TovraUsbHidDevice::Open(const std::string& path, const std::string& login) 
     multiplexer_->Attach(this);
     control_ = multiplexer_->CreateChannel(ControlChannel);
     parameter_ = multiplexer_->CreateChannel(ParameterChannel);
+    exchange_ = std::make_unique<ParameterExchange>(*parameter_, ParameterExchange::DefaultSettle,
+                                                    [this] { return transport_.IsGone(); });
     opened_.store(true, std::memory_order_release);
     SendLogin(*control_, login);
     return true;
@@ -145,6 +148,8 @@ bool TovraUsbHidDevice::ReadCycle() {
     const std::int32_t count = transport_.Read(bytes, ReaderChunk);
     if (count > 0) {
         multiplexer_->Feed(bytes, static_cast<std::size_t>(count));
+    } else if (transport_.IsGone()) {
+        parameter_->Interrupt();
     }
     return true;
 }
@@ -176,7 +181,7 @@ bool TovraUsbHidDevice::SetParameter(std::uint8_t id, const void* data, std::int
     if (!opened_.load(std::memory_order_acquire)) {
         return false;
     }
-    return tovra::SetParameter(*parameter_, id, data, size, timeoutMs);
+    return exchange_->Set(id, data, size, timeoutMs) == ParameterResult::Accepted;
 }
 
 bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
@@ -184,7 +189,11 @@ bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t
     if (!opened_.load(std::memory_order_acquire)) {
         return false;
     }
-    return tovra::GetParameter(*parameter_, id, buffer, size, timeoutMs);
+    return exchange_->Get(id, buffer, size, timeoutMs) == ParameterResult::Accepted;
+}
+
+ParameterResult TovraUsbHidDevice::LastParameterResult() const {
+    return exchange_ ? exchange_->LastResult() : ParameterResult::NotSent;
 }
 
 std::int32_t TovraUsbHidDevice::SendString(const char* text, std::int32_t length) {

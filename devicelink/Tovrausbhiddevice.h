@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Parameterexchange.h"
 #include "Tovrastream.h"
 #include "Usbhid.h"
 
@@ -108,6 +109,10 @@ public:
     bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
                       std::uint32_t timeoutMs) override;
 
+    // How the newest SetParameter or GetParameter ended (NotSent before the first, and on a
+    // device that is not open).
+    ParameterResult LastParameterResult() const;
+
     // The control channel: one frame, then the pending report is sent.
     std::int32_t SendString(const char* text, std::int32_t length);
     // What has arrived on the control channel, at most size-1 bytes and a NUL.
@@ -124,8 +129,9 @@ public:
     void SetEventSink(IStreamEventSink*) override {}
     void ClearEventSink() override {}
 
-    // One reader cycle: up to 256 bytes off the transport into the multiplexer. Reader thread.
-    // Returns false when the device is not open (nothing to read).
+    // One reader cycle: up to 256 bytes off the transport into the multiplexer; once the
+    // transport reports the device gone, a request waiting for its reply is woken. Reader
+    // thread. Returns false when the device is not open (nothing to read).
     bool ReadCycle();
 
 private:
@@ -137,6 +143,7 @@ private:
     // CloseStream cannot leave the device with a destroyed stream.
     std::shared_ptr<TovraFrameStream> control_;
     std::shared_ptr<TovraFrameStream> parameter_;
+    std::unique_ptr<ParameterExchange> exchange_;  // on parameter_; caller's thread
     // Set (release) by Open once the multiplexer and channels exist; the reader looks at it.
     std::atomic<bool> opened_{false};
 };

@@ -99,6 +99,17 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
 
+/* How the newest DEV_SetParameter or DEV_GetParameter on this device ended, for a caller that
+ * must tell a refusal from silence and from a link that is gone. The truth bytes above are not
+ * affected by it. TOVRA_PARAM_NOT_SENT before the first request and on a device not open. */
+#define TOVRA_PARAM_ACCEPTED 0  /* acknowledged with 0x01 and, for a read, the whole value */
+#define TOVRA_PARAM_REFUSED 1   /* answered with one acknowledgement byte other than 0x01 */
+#define TOVRA_PARAM_NO_ANSWER 2 /* nothing arrived before the deadline */
+#define TOVRA_PARAM_MALFORMED 3 /* a reply short at the deadline, or longer than the request asks */
+#define TOVRA_PARAM_NOT_SENT 4  /* the request could not be sent whole */
+#define TOVRA_PARAM_LINK_GONE 5 /* the transport reports the device gone */
+TOVRA_API int32_t TOVRA_CALL DEV_GetParameterResult(TOVRA_DEV dev);
+
 /* Writes length bytes as one frame on the control channel and sends the pending report.
  * Returns the payload bytes accepted (0 when the frame header was refused). */
 TOVRA_API int32_t TOVRA_CALL DEV_SendString(TOVRA_DEV dev, const char* text, int32_t length);
