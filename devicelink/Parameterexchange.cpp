@@ -45,7 +45,7 @@ ParameterResult ParameterExchange::Prepare(std::uint32_t timeoutMs) {
     if (channel_.Interrupted() || (linkGone_ && linkGone_())) {
         return ParameterResult::LinkGone;
     }
-    if (unsettled_ && !Settle(std::chrono::milliseconds(timeoutMs))) {
+    if (unsettled_ && !Settle(settle_ + std::chrono::milliseconds(timeoutMs))) {
         return Unanswered(ParameterResult::NoAnswer);
     }
     channel_.Discard();
@@ -53,13 +53,9 @@ ParameterResult ParameterExchange::Prepare(std::uint32_t timeoutMs) {
 }
 
 bool ParameterExchange::Send(const std::uint8_t* payload, std::int32_t n) {
-    const bool sent = channel_.Write(payload, n) == n && channel_.Flush();
-    if (!sent) {
-        // Part of it may have gone out, or go out later: a reply to it would be stale.
-        unsettled_ = true;
-        quietSince_ = Clock::now();
-    }
-    return sent;
+    // A request that did not go out whole fails at once, and so does the next one on a link
+    // that keeps refusing: no settle time is paid for it (see the note in the header).
+    return channel_.Write(payload, n) == n && channel_.Flush();
 }
 
 ParameterResult ParameterExchange::Unanswered(ParameterResult otherwise) {

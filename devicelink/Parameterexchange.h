@@ -25,10 +25,13 @@ enum class ParameterResult : std::int32_t {
 // only be told to belong to a request by when it arrives:
 //  - before a request is sent, whatever is queued on the channel is discarded;
 //  - a reply is taken only whole: more bytes than the request expects fail it;
-//  - after a request that did not end cleanly (no answer, a partial or an overlong answer, or a
-//    request that went out only in part), the next request is sent only once the channel has
-//    stayed quiet for the settle time, discarding what arrives meanwhile. A well-behaved link
-//    never pays that wait.
+//  - after a request that was sent but did not end cleanly (no answer, a partial or an overlong
+//    answer), the next request is sent only once the channel has stayed quiet for the settle
+//    time, discarding what arrives meanwhile; a channel that does not fall quiet within the
+//    settle time plus the request's time-out fails the request unsent. A well-behaved link
+//    never pays that wait. A request that could not be sent whole fails at once and costs the
+//    next one nothing: should the transport still deliver part of it later, a reply to that
+//    can only be told apart by arriving before the next request is sent.
 // The caller sleeps on the channel until a frame arrives or the deadline passes; it does not
 // poll. One caller thread at a time.
 class ParameterExchange {
