@@ -149,7 +149,10 @@ bool TovraUsbHidDevice::ReadCycle() {
     if (count > 0) {
         multiplexer_->Feed(bytes, static_cast<std::size_t>(count));
     } else if (transport_.IsGone()) {
+        // A gone interface answers every read at once: wake a waiting request, and let the
+        // reader wait a read's time instead of spinning.
         parameter_->Interrupt();
+        return false;
     }
     return true;
 }

@@ -131,7 +131,7 @@ public:
 
     // One reader cycle: up to 256 bytes off the transport into the multiplexer; once the
     // transport reports the device gone, a request waiting for its reply is woken. Reader
-    // thread. Returns false when the device is not open (nothing to read).
+    // thread. Returns false when there is nothing to read: the device is not open, or gone.
     bool ReadCycle();
 
 private:

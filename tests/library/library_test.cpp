@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +73,51 @@ Bytes Report(const Bytes& bytes, std::size_t length = 65) {
     std::copy(bytes.begin(), bytes.end(), r.begin() + 1);
     return r;
 }
+
+// Wraps the in-memory platform with a switch that makes its devices gone the way a real
+// unplugged interface is: reads and writes fail at once and IsGone says so.
+class GoneSwitchPlatform : public tovra::IHidPlatform {
+public:
+    explicit GoneSwitchPlatform(tovra::IHidPlatform& inner) : inner_(inner) {}
+
+    std::vector<tovra::HidInterfaceInfo> ListInterfaces() override {
+        return inner_.ListInterfaces();
+    }
+    std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override {
+        auto device = inner_.Open(path);
+        if (!device) {
+            return nullptr;
+        }
+        return std::make_unique<Device>(std::move(device), gone);
+    }
+
+    std::atomic<bool> gone{false};
+
+private:
+    class Device : public tovra::IHidDevice {
+    public:
+        Device(std::unique_ptr<tovra::IHidDevice> inner, std::atomic<bool>& gone)
+            : inner_(std::move(inner)), gone_(gone) {}
+        bool GetAttributes(std::uint16_t& v, std::uint16_t& p) override {
+            return inner_->GetAttributes(v, p);
+        }
+        bool SetInputQueueSize(std::uint32_t n) override { return inner_->SetInputQueueSize(n); }
+        std::uint32_t InputReportLength() override { return inner_->InputReportLength(); }
+        std::size_t Read(std::uint8_t* b, std::size_t n, unsigned timeoutMs) override {
+            return gone_ ? 0 : inner_->Read(b, n, timeoutMs);
+        }
+        std::size_t Write(const std::uint8_t* r, std::size_t n, unsigned timeoutMs) override {
+            return gone_ ? 0 : inner_->Write(r, n, timeoutMs);
+        }
+        bool IsGone() const override { return gone_; }
+
+    private:
+        std::unique_ptr<tovra::IHidDevice> inner_;
+        std::atomic<bool>& gone_;
+    };
+
+    tovra::IHidPlatform& inner_;
+};
 
 }  // namespace
 
@@ -419,4 +467,68 @@ TEST_F(LibraryTest, GarbageFromTheDeviceNeverCrashesOrHangs) {
     // Two time-outs, and the channel's 500 ms settle before the request after an unanswered one.
     EXPECT_LT(steady_clock::now() - start, milliseconds(1200));
     DEV_Delete(dev);
+}
+
+// ---- how a parameter call ended ---------------------------------------------------------------
+
+TEST_F(LibraryTest, ParameterResultTellsRefusalSilenceAndMalformedReplies) {
+    struct Case {
+        const char* name;
+        std::function<void(VirtualDetector&)> fault;
+        int32_t result;
+    };
+    const std::vector<Case> cases = {
+        {"answered", [](VirtualDetector&) {}, TOVRA_PARAM_ACCEPTED},
+        {"refused", [](VirtualDetector& d) { d.RefuseId(holvane::PreferencesId); },
+         TOVRA_PARAM_REFUSED},
+        {"silent", [](VirtualDetector& d) { d.SilenceId(holvane::PreferencesId); },
+         TOVRA_PARAM_NO_ANSWER},
+        {"one byte long", [](VirtualDetector& d) { d.ResizeReplies(holvane::PreferencesId, 1); },
+         TOVRA_PARAM_MALFORMED},
+        {"one byte short", [](VirtualDetector& d) { d.ResizeReplies(holvane::PreferencesId, -1); },
+         TOVRA_PARAM_MALFORMED},
+    };
+    AddDetector();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        detector.ClearFaults();
+        c.fault(detector);
+        TOVRA_DEV dev = OpenDevice();
+        EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_NOT_SENT) << "nothing asked yet";
+        std::uint8_t prefs[16];
+        EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 200),
+                  c.result == TOVRA_PARAM_ACCEPTED ? 1 : 0);
+        EXPECT_EQ(DEV_GetParameterResult(dev), c.result);
+        DEV_Delete(dev);
+    }
+}
+
+TEST_F(LibraryTest, OnceTheDeviceIsGoneEveryRequestFailsAtOnce) {
+    GoneSwitchPlatform gonePlatform(platform);
+    tovra::SetHidPlatform(&gonePlatform);
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    std::uint8_t prefs[16];
+    ASSERT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 1);
+    // Unplugged while a request waits for an answer that will not come: it is woken.
+    detector.SilenceId(holvane::PreferencesId);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        gonePlatform.gone = true;
+    });
+    auto start = steady_clock::now();
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 0);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(600));
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_LINK_GONE);
+    unplug.join();
+    const std::size_t requests = detector.Requests().size();
+    start = steady_clock::now();
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(DEV_SetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 0);
+        EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_LINK_GONE);
+    }
+    EXPECT_LT(steady_clock::now() - start, milliseconds(100));
+    EXPECT_EQ(detector.Requests().size(), requests) << "nothing more is sent";
+    DEV_Delete(dev);
+    tovra::SetHidPlatform(&platform);
 }
