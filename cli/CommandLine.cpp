@@ -144,150 +144,232 @@ std::string ParseDownloadOperands(Invocation& inv) {
     return "";
 }
 
+// The words of the command line, one at a time; a long option may carry its value after '='.
+class Tokens {
+public:
+    explicit Tokens(std::span<const std::string> args) : args_(args) {}
+
+    bool Next() {
+        if (next_ >= args_.size()) {
+            return false;
+        }
+        word_ = args_[next_++];
+        attached_.reset();
+        if (word_.starts_with("--")) {
+            if (const auto eq = word_.find('='); eq != std::string::npos) {
+                attached_ = word_.substr(eq + 1);
+                word_.resize(eq);
+            }
+        }
+        return true;
+    }
+
+    const std::string& Word() const { return word_; }
+    bool HasAttachedValue() const { return attached_.has_value(); }
+
+    // The option's value: the attached one, else the next word.
+    bool Value(std::string& out) {
+        if (attached_) {
+            out = *attached_;
+            return true;
+        }
+        if (next_ >= args_.size()) {
+            return false;
+        }
+        out = args_[next_++];
+        return true;
+    }
+
+    // The next word as it stands, for "help COMMAND".
+    std::optional<std::string> TakeWord() {
+        if (next_ >= args_.size()) {
+            return std::nullopt;
+        }
+        return args_[next_++];
+    }
+
+private:
+    std::span<const std::string> args_;
+    std::size_t next_ = 0;
+    std::string word_;
+    std::optional<std::string> attached_;
+};
+
+struct CommandOption {
+    std::string_view names[2];
+    Option option;
+    bool takesValue;
+};
+
+constexpr CommandOption CommandOptions[] = {
+    {{"--yes", "-y"}, OptYes, false},      {{"--json", ""}, OptJson, false},
+    {{"--output", "-o"}, OptOutput, true}, {{"--slot", ""}, OptSlot, true},
+    {{"--scale", ""}, OptScale, true},
+};
+
+const CommandOption* FindCommandOption(std::string_view word) {
+    for (const CommandOption& o : CommandOptions) {
+        if (word == o.names[0] || (!o.names[1].empty() && word == o.names[1])) {
+            return &o;
+        }
+    }
+    return nullptr;
+}
+
+// What the parse has gathered so far.
+struct ParseState {
+    Invocation inv;
+    const CommandInfo* command = nullptr;
+    unsigned given = 0;  // the command options given
+};
+
+// A word handled, not one of its kind, or a usage error.
+enum class Handled { Yes, No, Error };
+
+Handled ParseGlobalOption(Tokens& tokens, ParseState& state, std::string& error) {
+    const std::string& word = tokens.Word();
+    if (word == "--help" || word == "-h") {
+        state.inv.help = true;
+        return Handled::Yes;
+    }
+    if (!tokens.HasAttachedValue() && (word == "--version" || word == "--demo")) {
+        (word == "--version" ? state.inv.version : state.inv.demo) = true;
+        return Handled::Yes;
+    }
+    if (word == "--simulate" || word == "--save-state") {
+        std::string file;
+        if (!tokens.Value(file) || file.empty()) {
+            error = word + " needs a file name";
+            return Handled::Error;
+        }
+        (word == "--simulate" ? state.inv.simulate : state.inv.saveState) = file;
+        return Handled::Yes;
+    }
+    return Handled::No;
+}
+
+Handled ParseCommandOption(Tokens& tokens, ParseState& state, std::string& error) {
+    const std::string& word = tokens.Word();
+    const CommandOption* option = FindCommandOption(word);
+    if (option == nullptr) {
+        return Handled::No;
+    }
+    const CommandInfo* command = state.command;
+    if (command == nullptr || (command->options & option->option) == 0) {
+        error = "option " + word +
+                (command ? " is not one of " + std::string(command->name)
+                         : std::string(" needs a command before it"));
+        return Handled::Error;
+    }
+    state.given |= option->option;
+    Invocation& inv = state.inv;
+    if (!option->takesValue) {
+        if (tokens.HasAttachedValue()) {
+            error = "option " + word + " takes no value";
+            return Handled::Error;
+        }
+        (option->option == OptYes ? inv.yes : inv.json) = true;
+        return Handled::Yes;
+    }
+    std::string text;
+    if (!tokens.Value(text) || text.empty()) {
+        error = "option " + word + " needs a value";
+        return Handled::Error;
+    }
+    if (option->option == OptOutput) {
+        inv.output = text;
+    } else if (option->option == OptSlot) {
+        inv.slot = text;
+    } else if (!ParseScale(text, inv.scale)) {
+        error = "--scale takes a whole number from " + std::to_string(MinimumScale) + " to " +
+                std::to_string(MaximumScale);
+        return Handled::Error;
+    }
+    return Handled::Yes;
+}
+
+// The command word ("help" may name one after it), or one of the command's operands.
+std::string ParseWord(Tokens& tokens, ParseState& state) {
+    const std::string& word = tokens.Word();
+    if (state.command != nullptr) {
+        state.inv.operands.push_back(word);
+        return "";
+    }
+    std::string name = word;
+    if (word == "help") {
+        state.inv.help = true;
+        const std::optional<std::string> topic = tokens.TakeWord();
+        if (!topic) {
+            return "";
+        }
+        name = *topic;
+    }
+    state.command = FindCommand(name);
+    if (state.command == nullptr) {
+        return "no command is called '" + name + "'";
+    }
+    state.inv.command = state.command->command;
+    return "";
+}
+
+// The rules that concern the command line as a whole.
+std::string Validate(ParseState& state) {
+    Invocation& inv = state.inv;
+    const CommandInfo* command = state.command;
+    if (command == nullptr) {
+        return "a command is needed";
+    }
+    if (inv.demo && inv.simulate) {
+        return "--demo and --simulate exclude each other";
+    }
+    if (inv.saveState && !inv.Simulated()) {
+        return "--save-state needs --demo or --simulate";
+    }
+    if (inv.operands.size() < command->minOperands || inv.operands.size() > command->maxOperands) {
+        return "usage: holvanectl " + std::string(command->usage);
+    }
+    if ((command->command == Command::Download || command->command == Command::Picture) &&
+        (state.given & OptOutput) == 0) {
+        return std::string(command->name) + " needs -o FILE";
+    }
+    if (command->command == Command::Download) {
+        return ParseDownloadOperands(inv);
+    }
+    return "";
+}
+
 }  // namespace
 
 ParseOutcome ParseCommandLine(std::span<const std::string> args) {
-    Invocation inv;
-    const CommandInfo* command = nullptr;
-    unsigned given = 0;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        std::optional<std::string> attached;  // --name=value
-        if (arg.starts_with("--")) {
-            if (const auto eq = arg.find('='); eq != std::string::npos) {
-                attached = arg.substr(eq + 1);
-                arg.resize(eq);
-            }
+    ParseState state;
+    Tokens tokens(args);
+    std::string error;
+    while (tokens.Next()) {
+        Handled handled = ParseGlobalOption(tokens, state, error);
+        if (handled == Handled::No) {
+            handled = ParseCommandOption(tokens, state, error);
         }
-        auto value = [&](std::string& out) -> bool {
-            if (attached) {
-                out = *attached;
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto flagOnly = [&]() { return !attached.has_value(); };
-
-        if (arg == "--help" || arg == "-h") {
-            inv.help = true;
+        if (handled == Handled::Error) {
+            return UsageError(error);
+        }
+        if (handled == Handled::Yes) {
             continue;
         }
-        if (arg == "--version" && flagOnly()) {
-            inv.version = true;
-            continue;
+        const std::string& word = tokens.Word();
+        if (word.size() > 1 && word[0] == '-') {
+            return UsageError("unknown option " + word);
         }
-        if (arg == "--demo" && flagOnly()) {
-            inv.demo = true;
-            continue;
-        }
-        if (arg == "--simulate" || arg == "--save-state") {
-            std::string file;
-            if (!value(file) || file.empty()) {
-                return UsageError(arg + " needs a file name");
-            }
-            (arg == "--simulate" ? inv.simulate : inv.saveState) = file;
-            continue;
-        }
-        struct CommandOption {
-            std::string_view names[2];
-            Option option;
-            bool takesValue;
-        };
-        static constexpr CommandOption Options[] = {
-            {{"--yes", "-y"}, OptYes, false},      {{"--json", ""}, OptJson, false},
-            {{"--output", "-o"}, OptOutput, true}, {{"--slot", ""}, OptSlot, true},
-            {{"--scale", ""}, OptScale, true},
-        };
-        const CommandOption* option = nullptr;
-        for (const CommandOption& o : Options) {
-            if (arg == o.names[0] || (!o.names[1].empty() && arg == o.names[1])) {
-                option = &o;
-            }
-        }
-        if (option != nullptr) {
-            if (command == nullptr || (command->options & option->option) == 0) {
-                return UsageError("option " + arg +
-                                  (command ? " is not one of " + std::string(command->name)
-                                           : std::string(" needs a command before it")));
-            }
-            given |= option->option;
-            if (!option->takesValue) {
-                if (!flagOnly()) {
-                    return UsageError("option " + arg + " takes no value");
-                }
-                (option->option == OptYes ? inv.yes : inv.json) = true;
-                continue;
-            }
-            std::string text;
-            if (!value(text) || text.empty()) {
-                return UsageError("option " + arg + " needs a value");
-            }
-            if (option->option == OptOutput) {
-                inv.output = text;
-            } else if (option->option == OptSlot) {
-                inv.slot = text;
-            } else if (!ParseScale(text, inv.scale)) {
-                return UsageError("--scale takes a whole number from " +
-                                  std::to_string(MinimumScale) + " to " +
-                                  std::to_string(MaximumScale));
-            }
-            continue;
-        }
-        if (arg.size() > 1 && arg[0] == '-') {
-            return UsageError("unknown option " + arg);
-        }
-        if (command == nullptr) {
-            if (arg == "help") {
-                inv.help = true;
-                if (i + 1 < args.size()) {
-                    command = FindCommand(args[++i]);
-                    if (command == nullptr) {
-                        return UsageError("no command is called '" + args[i] + "'");
-                    }
-                    inv.command = command->command;
-                }
-                continue;
-            }
-            command = FindCommand(arg);
-            if (command == nullptr) {
-                return UsageError("no command is called '" + arg + "'");
-            }
-            inv.command = command->command;
-            continue;
-        }
-        inv.operands.push_back(arg);
-    }
-
-    if (inv.help || inv.version) {
-        return {inv, ""};
-    }
-    if (command == nullptr) {
-        return UsageError("a command is needed");
-    }
-    if (inv.demo && inv.simulate) {
-        return UsageError("--demo and --simulate exclude each other");
-    }
-    if (inv.saveState && !inv.Simulated()) {
-        return UsageError("--save-state needs --demo or --simulate");
-    }
-    if (inv.operands.size() < command->minOperands || inv.operands.size() > command->maxOperands) {
-        return UsageError("usage: holvanectl " + std::string(command->usage));
-    }
-    if ((command->command == Command::Download || command->command == Command::Picture) &&
-        (given & OptOutput) == 0) {
-        return UsageError(std::string(command->name) + " needs -o FILE");
-    }
-    if (command->command == Command::Download) {
-        if (std::string error = ParseDownloadOperands(inv); !error.empty()) {
+        if (error = ParseWord(tokens, state); !error.empty()) {
             return UsageError(error);
         }
     }
-    return {inv, ""};
+    if (state.inv.help || state.inv.version) {
+        return {state.inv, ""};
+    }
+    if (error = Validate(state); !error.empty()) {
+        return UsageError(error);
+    }
+    return {state.inv, ""};
 }
 
 std::string CommandUsage(Command command) {

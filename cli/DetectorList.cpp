@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "Tovrausbhiddevice.h"
 #include "Usbhid.h"
+#include "platform/LinuxHidraw.h"
 
 namespace holvane::cli {
 
@@ -17,7 +17,12 @@ std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId) {
 }
 
 std::vector<ListedDetector> LibraryDetectors() {
-    return tovra::UsbHidEnum::Search(tovra::DetectorVendorId);
+    std::vector<ListedDetector> detectors;
+    for (const tovra::HidDeviceDescr& found : tovra::UsbHidEnum::Search(tovra::DetectorVendorId)) {
+        detectors.push_back({found.path, static_cast<std::uint16_t>(found.vendorId),
+                             static_cast<std::uint16_t>(found.productId)});
+    }
+    return detectors;
 }
 
 int OpenError(const std::string& path) {
@@ -42,6 +47,10 @@ std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform
         }
     }
     return unopened;
+}
+
+std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector>& listed) {
+    return UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), listed);
 }
 
 namespace {

@@ -7,13 +7,18 @@
 #include <string>
 #include <vector>
 
-#include "Usbhid.h"
-#include "platform/LinuxHidraw.h"
+namespace tovra {
+class LinuxHidrawPlatform;
+}
 
 namespace holvane::cli {
 
 // A detector as the library's search lists it.
-using ListedDetector = tovra::HidDeviceDescr;
+struct ListedDetector {
+    std::string path;
+    std::uint16_t vendorId = 0;
+    std::uint16_t productId = 0;
+};
 
 // A hidraw node whose ids are the detector's but that cannot be opened.
 struct UnopenedNode {
@@ -35,6 +40,8 @@ int OpenError(const std::string& path);
 std::vector<UnopenedNode> UnopenedDetectorNodes(const tovra::LinuxHidrawPlatform& platform,
                                                 const std::vector<ListedDetector>& listed,
                                                 const NodeOpener& opener = OpenError);
+// The same over the system's hidraw nodes.
+std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector>& listed);
 
 // The listing as printed: the detectors, then the nodes that could not be opened, each with
 // its reason and, for a permission problem, the remedy.

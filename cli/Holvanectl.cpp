@@ -107,7 +107,7 @@ int CommandRun::List() {
     const std::vector<ListedDetector> detectors = LibraryDetectors();
     std::vector<UnopenedNode> unopened;
     if (!inv_.Simulated()) {
-        unopened = UnopenedDetectorNodes(tovra::LinuxHidrawPlatform(), detectors);
+        unopened = UnopenedDetectorNodes(detectors);
     }
     console_.out << FormatDetectorList(detectors, unopened);
     return detectors.empty() ? ExitFailed : ExitSuccess;
@@ -173,8 +173,7 @@ int CommandRun::Download() {
             }
             // As the window saves it after a download: built from the grid with the record
             // loaded, so the bytes no row shows keep the detector's values.
-            BuildUniversalSettings(RecordTexts(UniversalSettingsRows, outcome.record), true,
-                                   outcome.record);
+            RebuildUniversalSettings(outcome.record, true);
             return Save(FileKind::Universal, output, [&](const std::string& name) {
                 return WriteUniversalFile(name, outcome.record);
             });
@@ -187,7 +186,7 @@ int CommandRun::Download() {
             // As the window saves a downloaded mode: the settings built from the grid for a
             // file (slot 8), the pattern as read.
             auto settings = ModeSettingsOf(outcome.record);
-            BuildModeSettings(RecordTexts(ModeSettingsRows, settings), CurrentModeSlot, settings);
+            RebuildModeSettings(settings, CurrentModeSlot);
             return Save(FileKind::Mode, output, [&](const std::string& name) {
                 return WriteModeFile(name, outcome.record);
             });
@@ -214,7 +213,7 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
     // As the window uploads an opened mode: the settings built from the grid for the target
     // slot; the whole mode only when the file holds its pattern.
     auto settings = ModeSettingsOf(mode);
-    BuildModeSettings(RecordTexts(ModeSettingsRows, settings), modeSlot, settings);
+    RebuildModeSettings(settings, modeSlot);
 
     bool unanswered = false;
     std::function<bool()> confirm;
@@ -310,7 +309,7 @@ int CommandRun::Upload() {
                 return Fail(messages::OpenFailureMessage(r));
             }
             // As the window uploads opened universal settings: built from the grid, loaded.
-            BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), true, record);
+            RebuildUniversalSettings(record, true);
             const TransferOutcome outcome = UploadUniversalSettings(record);
             WarnIfFinishNotSent(outcome.finishNotSent);
             return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);

@@ -75,6 +75,12 @@ inline const char* OpenFailureMessage(FileResult result) {
     }
 }
 
+// Opening a mode on the Settings page tells only a checksum mismatch as corrupted data; a wrong
+// magic number there gives the read message like every other failure to read.
+inline const char* ModeOpenFailureMessage(FileResult result) {
+    return result == FileResult::WrongMagic ? CouldNotReadFile : OpenFailureMessage(result);
+}
+
 // The message for a failed save of a file kind: one for a file that cannot be created, one for
 // any other failure.
 inline const char* SaveFailureMessage(FileKind kind, FileResult result) {

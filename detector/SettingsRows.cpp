@@ -169,6 +169,15 @@ bool BuildPreferences(std::span<const std::string> texts, bool preferencesLoaded
     return true;
 }
 
+bool RebuildModeSettings(std::span<std::uint8_t, ModeSettingsSize> record, int targetSlot) {
+    return BuildModeSettings(RecordTexts(ModeSettingsRows, record), targetSlot, record);
+}
+
+bool RebuildUniversalSettings(UniversalSettingsRecord& record, bool universalLoaded) {
+    return BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), universalLoaded,
+                                  record);
+}
+
 std::optional<std::string> LimitedRowText(const SettingsRow& row, std::string_view text) {
     if (row.kind != RowKind::Integer) {
         return std::nullopt;

@@ -72,6 +72,12 @@ bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLo
 bool BuildPreferences(std::span<const std::string> texts, bool preferencesLoaded,
                       PreferencesRecord& record);
 
+// A record as the window hands it on when it was shown in its grid and not edited: its texts
+// built back into it, as the window does before a save or an upload. False (record untouched)
+// when a shown text would not build, which the rows' texts never give.
+bool RebuildModeSettings(std::span<std::uint8_t, ModeSettingsSize> record, int targetSlot);
+bool RebuildUniversalSettings(UniversalSettingsRecord& record, bool universalLoaded);
+
 // The limit rule after an edit of an integer row: a value above the maximum becomes the maximum,
 // otherwise one below the minimum becomes the minimum. Answers the text the row is to hold, or
 // nothing when the row keeps its text (list rows, values within the limits, texts that are no

@@ -49,13 +49,16 @@ public:
 
     // A write request [id, 0x01, value...], flushed, then the one-byte acknowledgement, all
     // within timeoutMs of the request being sent. A negative size, or data missing for a
-    // positive size, is NotSent without sending anything.
+    // positive size, is NotSent without sending anything. Blocks the calling thread: up to
+    // timeoutMs (plus up to the settle time and timeoutMs more when the previous request did
+    // not end cleanly), and each output report may wait up to 300 ms for the device. No lock
+    // is held while it waits; the channel's queue lock only while bytes are taken.
     ParameterResult Set(std::uint8_t id, const void* data, std::int32_t size,
                         std::uint32_t timeoutMs);
 
     // A read request [id, 0x00], flushed, then the acknowledgement and exactly size value bytes
     // under one deadline. The buffer receives only value bytes that arrived; it is complete
-    // only when the result is Accepted.
+    // only when the result is Accepted. Blocks as Set does.
     ParameterResult Get(std::uint8_t id, void* buffer, std::int32_t size, std::uint32_t timeoutMs);
 
     // The result of the newest Set or Get; NotSent before the first.
@@ -87,11 +90,12 @@ private:
 };
 
 // Sends "login\r" and then the login text followed by "\r" as two frames on the control
-// channel, each flushed. Sends nothing for an empty login. Awaits nothing.
+// channel, each flushed. Sends nothing for an empty login. Awaits no answer; blocks only while
+// the reports are written (up to 300 ms each, two for a short login).
 void SendLogin(IStreamBase& controlChannel, const std::string& login);
 
 // Sends "<verb> <number>\r" (verb "data" or "clear") as one frame on the control channel and
-// flushes it; returns the flush result.
+// flushes it; returns the flush result. Blocks up to 300 ms while the report is written.
 bool SendStreamCommand(IStreamBase& controlChannel, const char* verb, std::int32_t number);
 
 }  // namespace tovra

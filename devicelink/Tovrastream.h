@@ -59,8 +59,10 @@ public:
     std::int32_t Read(void* buffer, std::int32_t n) override;
     // One frame (header with the next sequence number, then the payload) on this channel.
     // Returns the payload bytes accepted, 0 when the header was not accepted whole or n does
-    // not fit the 16-bit length field. Caller's thread.
+    // not fit the 16-bit length field. Caller's thread. May block: every report the frame
+    // fills is written at once, up to 300 ms each; no lock is held meanwhile.
     std::int32_t Write(const void* bytes, std::int32_t n) override;
+    // Sends the pending report: may block up to 300 ms. Caller's thread; no lock held.
     bool Flush() override;
     // The lower stream becomes s when s is a multiplexer, and none otherwise.
     void Attach(IStreamBase* s) override;
@@ -69,7 +71,8 @@ public:
     void ClearEventSink() override { sink_.store(nullptr); }
 
     // Appends a copy of a received payload, dropping the oldest frame when 100 are queued, and
-    // wakes a caller waiting in WaitReadable. Reader thread; takes the queue lock.
+    // wakes a caller waiting in WaitReadable. Reader thread; takes the queue lock, never waits
+    // otherwise.
     void Append(const std::uint8_t* payload, std::size_t n);
 
     using Clock = std::chrono::steady_clock;
@@ -131,7 +134,8 @@ public:
     // The stream registered for channel c, or null.
     TovraFrameStream* Channel(std::uint8_t c);
 
-    // Polls the lower stream for bytes and feeds them; returns the count read.
+    // Polls the lower stream for bytes and feeds them; returns the count read. Blocks as the
+    // lower stream's Read does (up to 100 ms on the device).
     std::int32_t Read(void* buffer, std::int32_t n) override;
     std::int32_t Write(const void* bytes, std::int32_t n) override;
     bool Flush() override;

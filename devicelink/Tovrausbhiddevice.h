@@ -66,12 +66,14 @@ public:
     TovraUsbHidThread(const TovraUsbHidThread&) = delete;
     TovraUsbHidThread& operator=(const TovraUsbHidThread&) = delete;
 
+    // Never block: each takes lock_ for a moment. A pause takes effect at the end of the
+    // current cycle, within about 100 ms.
     void Pause();
     void Resume();
     bool IsPaused();
-    // Requests the stop, releases the thread from any pause and waits until its body has
-    // ended. Caller's thread; blocks for at most about one cycle (100 ms of read wait plus the
-    // dispatch of the bytes read).
+    // Requests the stop, releases the thread from any pause, wakes a read it is waiting in and
+    // waits until its body has ended. Caller's thread; returns within a few milliseconds (the
+    // dispatch of bytes already read). lock_ is not held while it waits.
     void Stop();
 
 private:
@@ -88,22 +90,28 @@ private:
 class TovraUsbHidDevice : public IDeviceBase, public IStreamBase {
 public:
     TovraUsbHidDevice();
+    // Stops the reader (Stop), then destroys the streams and closes the transport; returns
+    // within a few milliseconds. Caller's thread, with no other call running on the device.
     ~TovraUsbHidDevice() override;
 
     TovraUsbHidDevice(const TovraUsbHidDevice&) = delete;
     TovraUsbHidDevice& operator=(const TovraUsbHidDevice&) = delete;
 
-    // IDeviceBase. All on the caller's thread.
+    // IDeviceBase. All on the caller's thread; none holds a lock while it waits.
     const std::string& GetName() override { return path_; }
     // Opens the transport, makes the multiplexer with the control and parameter channels, and
-    // sends the login when it is not empty. A second Open is refused.
+    // sends the login when it is not empty. A second Open is refused. Blocks only with a
+    // login: up to 300 ms per report written.
     bool Open(const std::string& path, const std::string& login) override;
-    // Stream numbers 0..254 on channels 1..255; null for others or a closed device.
+    // Stream numbers 0..254 on channels 1..255; null for others or a closed device. Safe while
+    // the reader runs. OpenStream and CloseStream block up to 300 ms for the command's report.
     IStreamBase* OpenStream(std::int32_t number, std::int32_t reserved) override;
     bool CloseStream(std::int32_t number) override;
     void Pause() override { reader_->Pause(); }
     void Resume() override { reader_->Resume(); }
     bool IsPaused() override { return reader_->IsPaused(); }
+    // Block up to the time-out as tovra::SetParameter and tovra::GetParameter do; false at
+    // once on a closed device.
     bool SetParameter(std::uint8_t id, const void* data, std::int32_t size,
                       std::uint32_t timeoutMs) override;
     bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
@@ -113,9 +121,10 @@ public:
     // device that is not open).
     ParameterResult LastParameterResult() const;
 
-    // The control channel: one frame, then the pending report is sent.
+    // The control channel: one frame, then the pending report is sent (up to 300 ms per
+    // report written).
     std::int32_t SendString(const char* text, std::int32_t length);
-    // What has arrived on the control channel, at most size-1 bytes and a NUL.
+    // What has arrived on the control channel, at most size-1 bytes and a NUL. Never waits.
     std::int32_t ReceiveString(char* buffer, std::int32_t size);
 
     // IStreamBase: the raw lower layer under the multiplexer, forwarded to the transport.
@@ -131,7 +140,8 @@ public:
 
     // One reader cycle: up to 256 bytes off the transport into the multiplexer; once the
     // transport reports the device gone, a request waiting for its reply is woken. Reader
-    // thread. Returns false when there is nothing to read: the device is not open, or gone.
+    // thread; blocks up to 100 ms waiting for a report, holding no lock. Returns false when
+    // there is nothing to read: the device is not open, or gone.
     bool ReadCycle();
 
 private:

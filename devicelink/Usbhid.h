@@ -24,16 +24,18 @@ public:
     // size, cannot carry data: the open fails and the handle is closed again.
     bool Open(const std::string& path) override;
 
-    // Packs the bytes into the output report; every full report is sent at once. Returns n, or
-    // the bytes taken before a send failed (that full report stays pending). Caller's thread.
+    // Packs the bytes into the output report; every full report is sent at once, waiting up to
+    // 300 ms for the device to take it. Returns n, or the bytes taken before a send failed
+    // (that full report stays pending). Caller's thread.
     std::int32_t Write(const void* bytes, std::int32_t n) override;
 
     // Hands out bytes of at most one input report, reading the device (up to 100 ms) only when
     // every buffered report is used up. Returns 0 when nothing new arrived. Reader thread.
     std::int32_t Read(void* buffer, std::int32_t n) override;
 
-    // Zero-fills the rest of the output report and sends it, also when nothing is pending.
-    // False when the transport was never opened or the report was not sent whole.
+    // Zero-fills the rest of the output report and sends it, also when nothing is pending,
+    // waiting up to 300 ms for the device to take it. False when the transport was never
+    // opened or the report was not sent whole. Caller's thread.
     bool Flush();
 
     std::uint32_t ReportLength() const { return reportLength_; }
@@ -63,7 +65,8 @@ class UsbHidEnum {
 public:
     // The HID interfaces whose vendor id is vendorId, visiting the platform's list from its
     // last entry to its first: entry 0 is the interface listed last. Interfaces that cannot be
-    // opened for reading and writing, or whose attributes cannot be read, are left out.
+    // opened for reading and writing, or whose attributes cannot be read, are left out. Blocks
+    // only while each interface is opened and its ids are read; sends nothing to any device.
     static std::vector<HidDeviceDescr> Search(std::uint16_t vendorId);
 };
 

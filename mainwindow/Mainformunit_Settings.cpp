@@ -29,19 +29,6 @@ constexpr const char* SelectSlotToUpload = "Select a slot to upload the Mode int
 // is sent or saved.
 constexpr const char* GridNotReadable = "The settings shown cannot be read back.\r\n";
 
-// Opening a mode on the Settings page tells a checksum mismatch apart from every other failure
-// to read, a wrong magic number included.
-const char* ModeOpenFailureMessage(FileResult result) {
-    switch (result) {
-        case FileResult::CannotOpen:
-            return messages::CouldNotOpenFile;
-        case FileResult::ChecksumMismatch:
-            return messages::CorruptedFile;
-        default:
-            return messages::CouldNotReadFile;
-    }
-}
-
 // A transfer that reached the write: the record it sent is what the window now holds.
 bool WriteAttempted(const TransferOutcome& outcome) {
     return outcome.result == TransferOutcome::Result::Done ||
@@ -235,7 +222,7 @@ void TMainForm::ModeActionBtnClick() {
             const FileResult result =
                 WhileBusy([&] { return ReadModeFile(OpenDlg.fileName, mode, hasPattern); });
             if (result != FileResult::Success) {
-                ShowError(ModeOpenFailureMessage(result));
+                ShowError(messages::ModeOpenFailureMessage(result));
                 return;
             }
             if (hasPattern != 0) {

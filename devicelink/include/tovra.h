@@ -5,20 +5,62 @@
  * and reads and writes the detector's numbered parameters over it. It also carries numbered data
  * streams over an open link and reads frame definitions (record layouts) from XML files.
  *
- * Conventions that hold for every function below:
+ * A connection, call by call:
+ *   DVE_Create, DVE_GetNumDevices, DVE_GetDeviceName(dve, 0)   find the detector
+ *   DEV_Create, DEV_Open(dev, path, "")                        a device, its reader paused
+ *   DVE_Delete(dve)                                            the device copied the path
+ *   DEV_Resume(dev)                                            the reader runs: replies arrive
+ *   DEV_GetParameter / DEV_SetParameter, time-out 1500 ms      each blocks: reply or time-out
+ *   DEV_Delete(dev)                                            reader stopped, device closed
+ * Replies are taken off the link only by the device's reader thread, which DEV_Create makes
+ * paused. Until DEV_Resume lets it run no reply can arrive: a DEV_GetParameter right after
+ * DEV_Open waits out its whole time-out and returns 0.
+ *
+ * Handles and ownership
  *  - Handles are opaque pointers to library objects. A handle made by DVE_Create, DEV_Create or
- *    FRC_Create belongs to the caller until it is passed to DVE_Delete, DEV_Delete or FRC_Delete;
- *    it is invalid afterwards. Stream handles belong to their device, frame and item handles to
- *    their collection: the caller never frees them.
- *  - A "truth byte" is 1 for success and 0 for failure; test that byte only.
+ *    FRC_Create belongs to the caller until it is passed to DVE_Delete, DEV_Delete or
+ *    FRC_Delete; it is invalid afterwards. Stream handles belong to their device, frame and item
+ *    handles to their collection: the caller never frees them.
  *  - Strings passed in are copied before the call returns; a null string counts as "".
  *    Strings handed out are NUL-terminated, owned by the object that returned them, valid until
  *    that object is deleted, and never null (an empty name is "").
- *  - The three delete functions accept a null handle and do nothing. Every other function needs a
- *    valid handle of its own kind.
+ *  - Buffers passed in stay the caller's; the library reads or fills them during the call only.
+ *
+ * Results
+ *  - A "truth byte" is 1 for success and 0 for failure; test that byte only.
  *  - No function throws, logs or sets a global error code: the results are the only report.
- *  - Calls on one device come from one caller thread at a time; different devices are
- *    independent. Each opened device runs a reader thread of its own inside the library.
+ *
+ * Blocking. Each function below says the longest it may block the calling thread. The waits
+ * that make it up:
+ *  - Writing: outgoing bytes are packed into the device's fixed-length HID output reports.
+ *    Every report that fills, and every flush, is written at once and may wait up to 300 ms for
+ *    the device to take it. A short frame (a read request, a command) is one report; a long one
+ *    fills several (a 292-byte parameter write: five, on reports of 64 bytes).
+ *  - Parameter calls wait up to their time-out for the reply. After a request on the same device
+ *    went unanswered, the next call first waits up to about 500 ms for the link to settle, so
+ *    that a late reply to the old request is not taken for the new one.
+ *  - The reader thread waits up to 100 ms per HID read; that is how late DEV_Pause can take
+ *    effect. DEV_Delete wakes it at once.
+ * Nothing else waits on the detector, and no call holds a lock of the library while it waits:
+ * the reader thread keeps filling the receive queues meanwhile.
+ *
+ * Threads
+ *  - Each opened device has one reader thread inside the library. It alone reads the HID
+ *    interface; it fills the receive queues of the device's channels and streams.
+ *  - The calls on one device and on its streams must not overlap: make them from one thread at
+ *    a time (the library does not serialise them). DEV_Delete, above all, must not run while
+ *    another thread is inside a call on that device or one of its streams.
+ *  - Different devices, enumerators and collections are independent and may be used from
+ *    different threads at once.
+ *
+ * Arguments out of range
+ *  - Null handles: the three delete functions ignore one, and the frame-definition getters
+ *    answer it with 0, null or "". Every other function needs a live handle of its own kind and
+ *    does not check it.
+ *  - A negative size or length, or a null buffer with a positive size, is refused at once: the
+ *    function returns 0 (or null), sends nothing and waits for nothing.
+ *  - Each function says what it does with an index, a stream number or a time-out outside its
+ *    range.
  */
 #ifndef TOVRA_H
 #define TOVRA_H
@@ -56,100 +98,182 @@ typedef struct TovraItemHandle_* TOVRA_ITEM;     /* one item of a frame definiti
 
 /* ---- Enumerator --------------------------------------------------------------------------- */
 
-/* Lists the attached detectors (HID interfaces with vendor id 0x2F1A) once and keeps the list.
- * Entry 0 is the interface the platform lists last. Returns null only when memory runs out. */
+/* Lists the attached detectors once and keeps the list: every HID interface with vendor id
+ * 0x2F1A, whatever its product id, that can be opened for reading and writing. Entry 0 is the
+ * interface the platform lists last.
+ * Returns: the enumerator, the caller's until DVE_Delete; null only when memory runs out.
+ * Blocks: only while each HID interface is opened and its ids are read; no detector is sent
+ *   anything. */
 TOVRA_API TOVRA_DVE TOVRA_CALL DVE_Create(void);
 
-/* Number of detectors in the list (0 when none is attached). */
+/* Returns: the number of detectors in the list, 0 when none is attached. Never blocks. */
 TOVRA_API int32_t TOVRA_CALL DVE_GetNumDevices(TOVRA_DVE dve);
 
-/* Device path of entry index, as DEV_Open accepts it; "" for an index outside 0..count-1.
- * Owned by the enumerator. */
+/* Returns: the device path of entry index, as DEV_Open accepts it; "" for an index outside
+ *   0..count-1. Owned by the enumerator and valid until DVE_Delete; DEV_Open keeps its own copy.
+ * Never blocks. */
 TOVRA_API const char* TOVRA_CALL DVE_GetDeviceName(TOVRA_DVE dve, int32_t index);
 
-/* Destroys the enumerator and its strings. Null is ignored. Always returns 1. */
+/* Destroys the enumerator and its strings; devices opened from its paths are not affected.
+ * Null is ignored. Returns 1. Never blocks. */
 TOVRA_API int32_t TOVRA_CALL DVE_Delete(TOVRA_DVE dve);
 
 /* ---- Device ------------------------------------------------------------------------------- */
 
-/* Makes a closed device whose reader thread exists but is paused. Null only when memory runs
- * out. */
+/* Makes a closed device whose reader thread exists but is paused (pause count 1).
+ * Returns: the device, the caller's until DEV_Delete (also after a failed DEV_Open); null only
+ *   when memory or threads run out. Never blocks. */
 TOVRA_API TOVRA_DEV TOVRA_CALL DEV_Create(void);
 
-/* Opens the device path, sets up the control channel 0 and the parameter channel 127, and sends
- * the login frames when login is not empty. Call at most once per device. Truth byte; on failure
- * the device stays closed and must still be deleted. The reader is still paused afterwards. */
+/* Opens the HID interface at path, sets up the control channel 0 and the parameter channel 127
+ * and, when login is not empty, sends the two login frames "login\r" and login + "\r" (nothing
+ * is awaited; they do not change the result).
+ * Returns: 1 when the interface was opened; 0 when it cannot be opened (missing, no permission,
+ *   not a usable HID interface): the device stays closed and still needs DEV_Delete. A second
+ *   DEV_Open on the same device returns 0, sends nothing and keeps the first connection.
+ * Ownership: path and login are copied; null counts as "".
+ * Blocks: without a login, only while the interface is opened. With one, up to 300 ms per
+ *   output report the device is slow to take (two for a short login).
+ * Afterwards the reader is still paused: call DEV_Resume before any parameter call. */
 TOVRA_API unsigned char TOVRA_CALL DEV_Open(TOVRA_DEV dev, const char* path, const char* login);
 
-/* Adds 1 to the reader thread's pause count. Always returns 1. */
+/* Adds 1 to the reader thread's pause count. The reader stops at the end of its current cycle,
+ * within about 100 ms; while it is paused, arriving reports wait in the HID driver's queue and
+ * reach no stream. Returns 1. Never blocks. */
 TOVRA_API int32_t TOVRA_CALL DEV_Pause(TOVRA_DEV dev);
 
-/* Takes 1 from the pause count when it is above 0; the reader runs while the count is 0.
- * Always returns 1. */
+/* Takes 1 from the pause count when it is above 0 (extra calls change nothing); the reader runs
+ * while the count is 0. Needed once after DEV_Open, since a device is made paused. Returns 1.
+ * Never blocks. */
 TOVRA_API int32_t TOVRA_CALL DEV_Resume(TOVRA_DEV dev);
 
-/* Writes size bytes of data to parameter id (low 8 bits) and waits up to timeout ms for the
- * acknowledgement. Blocks the caller. Truth byte: 1 when the detector answered 0x01. */
+/* Writes parameter id: sends [id, 0x01, the size value bytes] as one frame on the parameter
+ * channel and waits for the one-byte acknowledgement.
+ * Returns: 1 when the detector acknowledged with 0x01 and nothing more. 0 when it refused (as
+ *   soon as the refusal arrives), when no acknowledgement came within timeout ms, when more
+ *   than the one byte came, when the arguments are refused, and at once when the request could
+ *   not be written, when the device is gone and on a device that is not open.
+ * Ownership: data is read during the call only.
+ * Blocks: up to timeout ms, the request's reports included; plus up to about 500 ms of settling
+ *   after an unanswered request (see Blocking above). A report the device is slow to take may
+ *   still wait its 300 ms when less of the time-out is left.
+ * Needs: an opened and resumed device; on a paused one the call waits out its time-out.
+ * Arguments: id: its low 8 bits. size 0: a request without a value (valid). size < 0, or data
+ *   null with size > 0: 0 at once, nothing sent. A size above 498 makes a frame longer than the
+ *   detector accepts (500 payload bytes): it is never acknowledged. timeout 0: the request is
+ *   sent but the reply is looked for only once, right away, so in practice the call returns 0
+ *   at once. */
 TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, const void* data,
                                                     int32_t size, uint32_t timeout);
 
-/* Reads size bytes of parameter id (low 8 bits) into buffer, waiting up to timeout ms for the
- * whole reply. Blocks the caller. Truth byte; after a failure the buffer holds the value bytes
- * that had arrived, the rest unchanged. */
+/* Reads parameter id: sends the read request [id, 0x00] on the parameter channel and waits for
+ * the acknowledgement followed by exactly size value bytes, under one deadline.
+ * Returns: 1 when the acknowledgement was 0x01 and all size bytes arrived within timeout ms. 0
+ *   on a refusal (as soon as it arrives), a time-out, a short reply or a longer one than asked
+ *   (the rest of it is discarded); at once when the request could not be written or the device
+ *   is gone, when the arguments are refused, and on a device that is not open.
+ * Ownership: buffer (size bytes) stays the caller's; only value bytes that arrived are written
+ *   into it, so after a 0 it holds those that had arrived and the rest is unchanged.
+ * Blocks: as DEV_SetParameter: up to timeout ms, plus the settling after an unanswered request.
+ * Needs: an opened and resumed device. Right after DEV_Open, before DEV_Resume, the call waits
+ *   out its whole time-out and returns 0.
+ * Arguments: id: its low 8 bits. size 0: 1 as soon as an acknowledgement 0x01 arrives.
+ *   size < 0, or buffer null with size > 0: 0 at once, nothing sent. timeout 0: the request is
+ *   sent, the reply is looked for only once, right away, so in practice the call returns 0
+ *   at once. */
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
 
 /* How the newest DEV_SetParameter or DEV_GetParameter on this device ended, for a caller that
- * must tell a refusal from silence and from a link that is gone. The truth bytes above are not
- * affected by it. TOVRA_PARAM_NOT_SENT before the first request and on a device not open. */
+ * must tell a refusal from silence and from a link that is gone. The truth bytes of those calls
+ * are not affected by it.
+ * Returns: one of the codes below; TOVRA_PARAM_NOT_SENT before the first request and on a
+ *   device that is not open.
+ * Blocks: never. */
 #define TOVRA_PARAM_ACCEPTED 0  /* acknowledged with 0x01 and, for a read, the whole value */
 #define TOVRA_PARAM_REFUSED 1   /* answered with one acknowledgement byte other than 0x01 */
 #define TOVRA_PARAM_NO_ANSWER 2 /* nothing arrived before the deadline */
-#define TOVRA_PARAM_MALFORMED 3 /* a reply short at the deadline, or longer than the request asks */
+#define TOVRA_PARAM_MALFORMED 3 /* a reply short at the deadline, or longer than asked */
 #define TOVRA_PARAM_NOT_SENT 4  /* the request could not be sent whole */
 #define TOVRA_PARAM_LINK_GONE 5 /* the transport reports the device gone */
 TOVRA_API int32_t TOVRA_CALL DEV_GetParameterResult(TOVRA_DEV dev);
 
-/* Writes length bytes as one frame on the control channel and sends the pending report.
- * Returns the payload bytes accepted (0 when the frame header was refused). */
+/* Sends length bytes of text as one frame on the control channel, then the pending report.
+ * Nothing is awaited: the reader need not run.
+ * Returns: the payload bytes accepted: length, or fewer when the device stopped taking reports;
+ *   0 when the frame header was refused and for length 0 (an empty frame is still sent).
+ *   length < 0, or text null with length > 0, or a device that is not open: 0, nothing sent.
+ * Ownership: text is read during the call only.
+ * Blocks: up to 300 ms per output report the device is slow to take. */
 TOVRA_API int32_t TOVRA_CALL DEV_SendString(TOVRA_DEV dev, const char* text, int32_t length);
 
-/* Copies what has arrived on the control channel, without waiting, into buffer: at most size-1
- * bytes followed by a NUL. Returns the bytes stored (0 when size < 1, and then nothing is
- * written). */
+/* Copies what has arrived on the control channel into buffer, across frame boundaries: at most
+ * size-1 bytes, then a NUL. Never waits; nothing arrives unless the device is resumed.
+ * Returns: the bytes stored before the NUL, 0 when nothing has arrived. size 1 stores only the
+ *   NUL (and drops an empty frame at the front of the queue). On a device that is not open: the
+ *   NUL only. size < 1 or buffer null: 0, nothing written. */
 TOVRA_API int32_t TOVRA_CALL DEV_ReceiveString(TOVRA_DEV dev, char* buffer, int32_t size);
 
-/* Opens data stream number (0..254) on channel number+1 and sends "data <number>\r".
- * The third argument is ignored. Returns the stream (owned by the device) or null, for a closed
- * device or a number outside 0..254. */
+/* Opens data stream number (0..254), carried on channel number+1, and sends "data <number>\r"
+ * on the control channel. reserved is ignored. May be called while the reader runs.
+ * Returns: the stream, owned by the device: valid until DEV_CloseStream(dev, number) or
+ *   DEV_Delete(dev), never freed by the caller. Null for a device that is not open or a number
+ *   outside 0..254; nothing is sent then.
+ * Blocks: up to 300 ms for the command's report.
+ * Number 126 is carried on channel 127, the parameter channel: while it is open, parameter
+ * replies go to the stream and every DEV_SetParameter and DEV_GetParameter waits out its
+ * time-out. Opening a number that is open already makes a new stream for it; the earlier
+ * handle stays valid until DEV_Delete but receives nothing more. */
 TOVRA_API TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, int32_t reserved);
 
-/* Destroys the stream of channel number+1 (if any) and sends "clear <number>\r". Truth byte: the
- * command was sent; 0 for a closed device or a number outside 0..254. */
+/* Destroys the stream of number, if one is open (its handle is invalid from then on and its
+ * unread frames are freed), then sends "clear <number>\r", whether a stream was open or not.
+ * Returns: 1 when the command's report was sent; 0 when it was not, and for a device that is
+ *   not open or a number outside 0..254 (nothing done then).
+ * Blocks: up to 300 ms for the command's report. */
 TOVRA_API unsigned char TOVRA_CALL DEV_CloseStream(TOVRA_DEV dev, int32_t number);
 
-/* Stops the reader thread, destroys every stream and closes the device. Null is ignored.
- * Always returns 1. */
+/* Stops the reader thread, destroys every stream (handles from DEV_OpenStream become invalid,
+ * unread frames are freed), closes the HID interface and frees the device. Nothing is sent to
+ * the detector. Null is ignored. Returns 1.
+ * Blocks: returns within a few milliseconds, also on a paused device: the stop wakes a reader
+ * that is waiting for a report at once. No other call may be running on the device or its
+ * streams, on any thread. */
 TOVRA_API int32_t TOVRA_CALL DEV_Delete(TOVRA_DEV dev);
 
 /* ---- Stream ------------------------------------------------------------------------------- */
+/* A stream handle follows its device's thread rule (see Threads above) and is valid from
+ * DEV_OpenStream until DEV_CloseStream of its number or DEV_Delete of its device. Received
+ * frames wait in the stream's queue until read; the queue keeps the newest 100 frames, older
+ * unread ones are dropped. Nothing arrives while the device is paused. */
 
-/* Copies up to length received bytes into buffer without waiting; reads cross frame
- * boundaries. Returns the bytes copied, 0 when nothing has arrived. */
+/* Copies up to length received bytes into buffer, across frame boundaries. Never waits: poll.
+ * Returns: the bytes copied, 0 when nothing has arrived. A frame without payload ends the read
+ *   that reaches it (and is used up). length < 0, or buffer null with length > 0: 0, nothing
+ *   taken. */
 TOVRA_API int32_t TOVRA_CALL STRM_Read(TOVRA_STRM strm, void* buffer, int32_t length);
 
-/* Writes length bytes as one frame on the stream's channel; it leaves with the next full report
- * or STRM_Flush. Returns the payload bytes accepted, 0 when the header was refused. */
+/* Writes length bytes as one frame on the stream's channel. It leaves as the reports it fills
+ * are sent, the rest with STRM_Flush. The detector accepts frames of at most 500 payload bytes.
+ * Returns: the payload bytes accepted; 0 when the header was refused and for length 0 (an empty
+ *   frame is still written). length < 0 or above 65535, or data null with length > 0: 0,
+ *   nothing written.
+ * Blocks: up to 300 ms per report that fills and that the device is slow to take. */
 TOVRA_API int32_t TOVRA_CALL STRM_Write(TOVRA_STRM strm, const void* data, int32_t length);
 
-/* Sends the pending report. Truth byte: the whole report was sent. */
+/* Sends the pending report, zero-filled, even when nothing is pending.
+ * Returns: 1 when the whole report was sent. Blocks: up to 300 ms. */
 TOVRA_API unsigned char TOVRA_CALL STRM_Flush(TOVRA_STRM strm);
 
 /* ---- Frame definitions -------------------------------------------------------------------- */
+/* A collection never changes after FRC_Create. Its frames, items and names are borrowed: valid
+ * until FRC_Delete of the collection. A null collection, frame or item handle gives 0, null or
+ * "". None of these functions blocks, except FRC_Create while it reads the file. */
 
 /* Loads the frame definitions of an XML file (a FRAME_COLLECTION element holding FRAME elements
- * holding ITEM elements). Returns the collection, or null when the file cannot be read or
- * parsed or has no FRAME_COLLECTION element. */
+ * holding ITEM elements), reading the whole file during the call.
+ * Returns: the collection, the caller's until FRC_Delete; null when file_name (null counts as
+ *   "") is not a regular file, cannot be read or parsed, or has no FRAME_COLLECTION element. */
 TOVRA_API TOVRA_FRC TOVRA_CALL FRC_Create(const char* file_name);
 
 /* Destroys the collection with its frames, items and names. Null is ignored. */
@@ -158,13 +282,13 @@ TOVRA_API void TOVRA_CALL FRC_Delete(TOVRA_FRC frc);
 /* Number of frames in the collection. */
 TOVRA_API int32_t TOVRA_CALL FRC_Size(TOVRA_FRC frc);
 
-/* Frame index in document order (borrowed), or null for an index out of range. */
+/* Frame index in document order (borrowed), or null for an index outside 0..size-1. */
 TOVRA_API TOVRA_FRM TOVRA_CALL FRC_GetFrame(TOVRA_FRC frc, int32_t index);
 
 /* The frame's name ("" when it has none). */
 TOVRA_API const char* TOVRA_CALL FRM_GetName(TOVRA_FRM frm);
 
-/* The frame's id (0 when missing or not an integer). */
+/* The frame's id (0 when missing, not a decimal integer, or outside 32 bits). */
 TOVRA_API int32_t TOVRA_CALL FRMmfd_GetId(TOVRA_FRM frm);
 
 /* Sum of the frame's item sizes in bytes. */
@@ -173,7 +297,7 @@ TOVRA_API int32_t TOVRA_CALL FRMmfd_GetSize(TOVRA_FRM frm);
 /* Number of items of the frame. */
 TOVRA_API int32_t TOVRA_CALL FRMmfd_GetNumItems(TOVRA_FRM frm);
 
-/* Item index in document order (borrowed), or null for an index out of range. */
+/* Item index in document order (borrowed), or null for an index outside 0..count-1. */
 TOVRA_API TOVRA_ITEM TOVRA_CALL FRMmfd_GetItem(TOVRA_FRM frm, int32_t index);
 
 /* The item's name ("" when it has none). */

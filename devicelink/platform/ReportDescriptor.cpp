@@ -52,105 +52,143 @@ HidReportLayout Malformed() {
     return layout;
 }
 
-}  // namespace
+// One short item: its type, tag and little-endian data.
+struct Item {
+    unsigned type = 0;
+    unsigned tag = 0;
+    std::uint32_t value = 0;
+    bool isLong = false;  // a long item: carries nothing the sizes depend on
+};
 
-HidReportLayout ParseReportDescriptor(const std::uint8_t* data, std::size_t n) {
-    if (data == nullptr && n != 0) {
-        return Malformed();
+// Reads the item at pos and moves pos past it; false when the item runs past the end.
+bool ReadItem(const std::uint8_t* data, std::size_t n, std::size_t& pos, Item& item) {
+    const std::uint8_t prefix = data[pos];
+    item = Item{};
+    if (prefix == kLongItemPrefix) {
+        // Long item: prefix, data size, tag, data.
+        if (n - pos < 3) {
+            return false;
+        }
+        const std::size_t size = data[pos + 1];
+        if (n - pos - 3 < size) {
+            return false;
+        }
+        pos += 3 + size;
+        item.isLong = true;
+        return true;
     }
+    const std::size_t size = (prefix & 0x3) == 3 ? 4 : (prefix & 0x3);
+    if (n - pos - 1 < size) {
+        return false;
+    }
+    item.type = (prefix >> 2) & 0x3;
+    item.tag = prefix >> 4;
+    for (std::size_t i = 0; i < size; ++i) {
+        item.value |= std::uint32_t{data[pos + 1 + i]} << (8 * i);
+    }
+    pos += 1 + size;
+    return true;
+}
+
+// The parser's state across items: the global items in force, their push/pop stack, and the
+// sizes gathered per report id.
+struct Parser {
     std::array<Slot, 256> slots{};
     std::array<GlobalState, kMaxGlobalStackDepth> stack{};
     std::size_t depth = 0;
     GlobalState g;
     bool usesReportIds = false;
 
+    // False when the global item's value is out of range or the stack over- or underflows.
+    bool ApplyGlobal(const Item& item) {
+        switch (item.tag) {
+            case kGlobalReportSize:
+                if (item.value > kMaxReportSizeBits) {
+                    return false;
+                }
+                g.reportSize = item.value;
+                return true;
+            case kGlobalReportCount:
+                if (item.value > kMaxReportCount) {
+                    return false;
+                }
+                g.reportCount = item.value;
+                return true;
+            case kGlobalReportId:
+                // Report id 0 is reserved for "no report ids".
+                if (item.value == 0 || item.value > 255) {
+                    return false;
+                }
+                g.reportId = static_cast<std::uint8_t>(item.value);
+                usesReportIds = true;
+                return true;
+            case kGlobalPush:
+                if (depth == stack.size()) {
+                    return false;
+                }
+                stack[depth++] = g;
+                return true;
+            case kGlobalPop:
+                if (depth == 0) {
+                    return false;
+                }
+                g = stack[--depth];
+                return true;
+            default:
+                return true;
+        }
+    }
+
+    // Adds an input, output or feature item's bits to its report; false past the size limit.
+    bool ApplyMain(const Item& item) {
+        if (item.tag != kMainInput && item.tag != kMainOutput && item.tag != kMainFeature) {
+            return true;  // collections carry nothing the sizes depend on
+        }
+        Slot& slot = slots[g.reportId];
+        slot.seen = true;
+        slot.sizes.reportId = g.reportId;
+        std::uint32_t& bits = item.tag == kMainInput    ? slot.sizes.inputBits
+                              : item.tag == kMainOutput ? slot.sizes.outputBits
+                                                        : slot.sizes.featureBits;
+        return AddBits(bits, g);
+    }
+
+    HidReportLayout Layout() const {
+        HidReportLayout layout;
+        layout.usesReportIds = usesReportIds;
+        for (const Slot& slot : slots) {
+            if (slot.seen) {
+                layout.reports.push_back(slot.sizes);
+            }
+        }
+        return layout;
+    }
+};
+
+}  // namespace
+
+HidReportLayout ParseReportDescriptor(const std::uint8_t* data, std::size_t n) {
+    if (data == nullptr && n != 0) {
+        return Malformed();
+    }
+    Parser parser;
     std::size_t pos = 0;
     while (pos < n) {
-        const std::uint8_t prefix = data[pos];
-        if (prefix == kLongItemPrefix) {
-            // Long item: prefix, data size, tag, data. Nothing of it is used.
-            if (n - pos < 3) {
-                return Malformed();
-            }
-            const std::size_t size = data[pos + 1];
-            if (n - pos - 3 < size) {
-                return Malformed();
-            }
-            pos += 3 + size;
-            continue;
-        }
-        const std::size_t size = (prefix & 0x3) == 3 ? 4 : (prefix & 0x3);
-        const unsigned type = (prefix >> 2) & 0x3;
-        const unsigned tag = prefix >> 4;
-        if (n - pos - 1 < size) {
+        Item item;
+        if (!ReadItem(data, n, pos, item)) {
             return Malformed();
         }
-        std::uint32_t value = 0;
-        for (std::size_t i = 0; i < size; ++i) {
-            value |= std::uint32_t{data[pos + 1 + i]} << (8 * i);
+        if (item.isLong) {
+            continue;
         }
-        pos += 1 + size;
-
-        if (type == kTypeGlobal) {
-            switch (tag) {
-                case kGlobalReportSize:
-                    if (value > kMaxReportSizeBits) {
-                        return Malformed();
-                    }
-                    g.reportSize = value;
-                    break;
-                case kGlobalReportCount:
-                    if (value > kMaxReportCount) {
-                        return Malformed();
-                    }
-                    g.reportCount = value;
-                    break;
-                case kGlobalReportId:
-                    // Report id 0 is reserved for "no report ids".
-                    if (value == 0 || value > 255) {
-                        return Malformed();
-                    }
-                    g.reportId = static_cast<std::uint8_t>(value);
-                    usesReportIds = true;
-                    break;
-                case kGlobalPush:
-                    if (depth == stack.size()) {
-                        return Malformed();
-                    }
-                    stack[depth++] = g;
-                    break;
-                case kGlobalPop:
-                    if (depth == 0) {
-                        return Malformed();
-                    }
-                    g = stack[--depth];
-                    break;
-                default:
-                    break;
-            }
-        } else if (type == kTypeMain &&
-                   (tag == kMainInput || tag == kMainOutput || tag == kMainFeature)) {
-            Slot& slot = slots[g.reportId];
-            slot.seen = true;
-            slot.sizes.reportId = g.reportId;
-            std::uint32_t& bits = tag == kMainInput    ? slot.sizes.inputBits
-                                  : tag == kMainOutput ? slot.sizes.outputBits
-                                                       : slot.sizes.featureBits;
-            if (!AddBits(bits, g)) {
-                return Malformed();
-            }
-        }
-        // Local items, collections and reserved items carry nothing the sizes depend on.
-    }
-
-    HidReportLayout layout;
-    layout.usesReportIds = usesReportIds;
-    for (const Slot& slot : slots) {
-        if (slot.seen) {
-            layout.reports.push_back(slot.sizes);
+        const bool ok = item.type == kTypeGlobal ? parser.ApplyGlobal(item)
+                        : item.type == kTypeMain ? parser.ApplyMain(item)
+                                                 : true;  // local and reserved items
+        if (!ok) {
+            return Malformed();
         }
     }
-    return layout;
+    return parser.Layout();
 }
 
 std::uint32_t HidReportLayout::InputReportByteLength() const {

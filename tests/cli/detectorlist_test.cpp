@@ -8,6 +8,7 @@
 #include <map>
 
 #include "CliFixture.h"
+#include "platform/LinuxHidraw.h"
 
 using namespace holvane::cli;
 namespace fs = std::filesystem;

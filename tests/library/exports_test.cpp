@@ -1,5 +1,6 @@
-// The shared library exports exactly the functions of its public header, with C linkage, and
-// nothing else.
+// The one export list names exactly what the public header declares, what the shared library
+// exports (with C linkage, and nothing else) and what the module-definition file of the
+// Windows build lists.
 #include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -8,31 +9,74 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-const std::set<std::string> PublicFunctions = {
-    "DVE_Create",       "DVE_GetNumDevices",  "DVE_GetDeviceName",
-    "DVE_Delete",       "DEV_Create",         "DEV_Open",
-    "DEV_Pause",        "DEV_Resume",         "DEV_SetParameter",
-    "DEV_GetParameter", "DEV_SendString",     "DEV_ReceiveString",
-    "DEV_OpenStream",   "DEV_CloseStream",    "DEV_Delete",
-    "STRM_Read",        "STRM_Write",         "STRM_Flush",
-    "FRC_Create",       "FRC_Delete",         "FRC_Size",
-    "FRC_GetFrame",     "FRM_GetName",        "FRMmfd_GetId",
-    "FRMmfd_GetSize",   "FRMmfd_GetNumItems", "FRMmfd_GetItem",
-    "ITEM_GetName",     "ITEM_GetType",       "DEV_GetParameterResult",
-};
+using Names = std::set<std::string>;
+
+std::string FileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// One name a line; blank lines and lines starting with '#' are skipped.
+Names ExportList() {
+    std::istringstream in(FileText(TOVRA_EXPORT_LIST));
+    Names names;
+    for (std::string line; std::getline(in, line);) {
+        line.erase(0, line.find_first_not_of(" \t\r"));
+        line.erase(line.find_last_not_of(" \t\r") + 1);
+        if (!line.empty() && line[0] != '#') {
+            names.insert(line);
+        }
+    }
+    return names;
+}
+
+// The functions the public header declares: every "TOVRA_CALL name(".
+Names HeaderFunctions() {
+    const std::string text = FileText(TOVRA_PUBLIC_HEADER);
+    const std::regex declaration(R"(TOVRA_CALL\s+([A-Za-z_][A-Za-z0-9_]*)\s*\()");
+    Names names;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), declaration);
+         it != std::sregex_iterator(); ++it) {
+        names.insert((*it)[1].str());
+    }
+    return names;
+}
+
+// The names after EXPORTS in a module-definition file (';' starts a comment).
+Names DefFileExports() {
+    std::istringstream in(FileText(TOVRA_DEF_FILE));
+    Names names;
+    bool inExports = false;
+    for (std::string line; std::getline(in, line);) {
+        line = line.substr(0, line.find(';'));
+        std::istringstream words(line);
+        std::string word;
+        if (!(words >> word)) {
+            continue;
+        }
+        if (word == "EXPORTS") {
+            inExports = true;
+        } else if (inExports) {
+            names.insert(word);
+        }
+    }
+    return names;
+}
 
 // Symbols the library defines in its dynamic symbol table (what another program can bind to).
-std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> file((std::istreambuf_iterator<char>(in)),
-                                 std::istreambuf_iterator<char>());
-    std::set<std::string> names;
+Names DefinedDynamicSymbols(const std::string& path) {
+    const std::string file = FileText(path);
+    Names names;
     if (file.size() < sizeof(Elf64_Ehdr))
         return names;
     Elf64_Ehdr eh;
@@ -65,25 +109,42 @@ std::set<std::string> DefinedDynamicSymbols(const std::string& path) {
     return names;
 }
 
+// The names in a but not in b, joined for a failure message.
+std::string Missing(const Names& a, const Names& b) {
+    std::vector<std::string> diff;
+    std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(diff));
+    std::string text;
+    for (const auto& name : diff) {
+        text += (text.empty() ? "" : ", ") + name;
+    }
+    return text;
+}
+
 }  // namespace
 
-TEST(ExportsTest, SharedLibraryExportsExactlyThePublicFunctions) {
-    const auto exported = DefinedDynamicSymbols(TOVRA_SHARED_LIBRARY);
-    std::vector<std::string> extra;
-    std::vector<std::string> missing;
-    std::set_difference(exported.begin(), exported.end(), PublicFunctions.begin(),
-                        PublicFunctions.end(), std::back_inserter(extra));
-    std::set_difference(PublicFunctions.begin(), PublicFunctions.end(), exported.begin(),
-                        exported.end(), std::back_inserter(missing));
-    EXPECT_TRUE(extra.empty()) << "exported but not public, e.g. " << extra.front();
-    EXPECT_TRUE(missing.empty()) << "public but not exported, e.g. " << missing.front();
-    EXPECT_EQ(exported.size(), 30u);
+TEST(ExportsTest, EveryPlaceNamesExactlyTheListedFunctions) {
+    const Names listed = ExportList();
+    EXPECT_EQ(listed.size(), 30u);
+    struct Place {
+        const char* name;
+        Names names;
+    };
+    const Place places[] = {
+        {"the public header", HeaderFunctions()},
+        {"libtovra.so", DefinedDynamicSymbols(TOVRA_SHARED_LIBRARY)},
+        {"tovra.def", DefFileExports()},
+    };
+    for (const auto& place : places) {
+        SCOPED_TRACE(place.name);
+        EXPECT_EQ(Missing(listed, place.names), "") << "listed but not there";
+        EXPECT_EQ(Missing(place.names, listed), "") << "there but not listed";
+    }
 }
 
 TEST(ExportsTest, SharedLibraryLoadsAndBindsEveryName) {
     void* lib = dlopen(TOVRA_SHARED_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(lib, nullptr) << dlerror();
-    for (const auto& name : PublicFunctions) {
+    for (const auto& name : ExportList()) {
         EXPECT_NE(dlsym(lib, name.c_str()), nullptr) << name;
     }
     // A null handle is ignored by the delete functions.

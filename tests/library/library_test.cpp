@@ -334,7 +334,108 @@ TEST_F(LibraryTest, ParameterCallOnAnOpenedButNeverResumedDeviceTimesOut) {
     std::uint8_t v[18] = {};
     EXPECT_EQ(DEV_SetParameter(dev, 0, v, 18, 60), 0);
     EXPECT_GE(steady_clock::now() - start, milliseconds(60));
+    // A read right after the open waits out its time-out just the same.
+    const auto readStart = steady_clock::now();
+    EXPECT_EQ(DEV_GetParameter(dev, 0, v, 18, 60), 0);
+    EXPECT_GE(steady_clock::now() - readStart, milliseconds(60));
     DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, OpenTwiceIsRefusedAndKeepsTheFirstConnection) {
+    AddDetector();
+    AddDetector("mem:second");
+    TOVRA_DEV dev = DEV_Create();
+    ASSERT_EQ(DEV_Open(dev, DetectorPath, ""), 1);
+    for (const char* path : {DetectorPath, "mem:second"}) {
+        EXPECT_EQ(DEV_Open(dev, path, "owner"), 0) << path;
+    }
+    EXPECT_EQ(platform.OpenCount("mem:second"), 0);
+    EXPECT_TRUE(detector.ControlCommands().empty());  // no login from a refused open
+    DEV_Resume(dev);
+    holvane::PreferencesRecord p{};
+    EXPECT_EQ(DEV_GetParameter(dev, 1, p.data(), 16, 1500), 1);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, CallsOnADeviceThatIsNotOpenFailAtOnce) {
+    AddDetector();
+    TOVRA_DEV dev = DEV_Create();
+    ASSERT_EQ(DEV_Open(dev, "mem:missing", ""), 0);
+    DEV_Resume(dev);
+    std::uint8_t value[18] = {};
+    char text[4] = {'z', 'z', 'z', 'z'};
+    const auto start = steady_clock::now();
+    EXPECT_EQ(DEV_SetParameter(dev, 0, value, 18, 1500), 0);
+    EXPECT_EQ(DEV_GetParameter(dev, 0, value, 18, 1500), 0);
+    EXPECT_EQ(DEV_SendString(dev, "ping", 4), 0);
+    EXPECT_EQ(DEV_ReceiveString(dev, text, 4), 0);
+    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(DEV_CloseStream(dev, 5), 0);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(250));
+    EXPECT_EQ(DEV_Delete(dev), 1);
+    EXPECT_TRUE(detector.Requests().empty());
+}
+
+// Sizes, lengths, buffers and time-outs out of range: each call returns 0 at once, well inside
+// the 1500 ms a parameter call is given, and sends only what is stated.
+TEST_F(LibraryTest, OutOfRangeArgumentsReturnAtOnce) {
+    MemoryHidInterface raw;  // nothing answers: a call that waits for a reply waits it out
+    raw.path = "mem:raw";
+    platform.AddInterface(raw);
+    std::uint8_t value[4] = {1, 2, 3, 4};
+    char text[8] = {};
+    const std::vector<std::uint8_t> huge(65536, 0x55);
+    struct Case {
+        const char* name;
+        std::function<std::int64_t(TOVRA_DEV, TOVRA_STRM)> call;
+        std::size_t reportsSent;
+    };
+    const Case cases[] = {
+        {"set, size < 0",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SetParameter(d, 1, value, -1, 1500); }, 0},
+        {"set, no data for the size",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SetParameter(d, 1, nullptr, 4, 1500); }, 0},
+        {"set, time-out 0",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SetParameter(d, 1, value, 4, 0); }, 1},
+        {"get, size < 0",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_GetParameter(d, 1, value, -1, 1500); }, 0},
+        {"get, no buffer for the size",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_GetParameter(d, 1, nullptr, 4, 1500); }, 0},
+        {"get, time-out 0",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_GetParameter(d, 1, value, 4, 0); }, 1},
+        {"send, length < 0", [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SendString(d, "ping", -1); },
+         0},
+        {"send, no text for the length",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SendString(d, nullptr, 4); }, 0},
+        {"send, length 0: an empty frame",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_SendString(d, "", 0); }, 1},
+        {"receive, size 0", [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_ReceiveString(d, text, 0); },
+         0},
+        {"receive, no buffer",
+         [&](TOVRA_DEV d, TOVRA_STRM) { return DEV_ReceiveString(d, nullptr, 8); }, 0},
+        {"stream write, length < 0",
+         [&](TOVRA_DEV, TOVRA_STRM s) { return STRM_Write(s, value, -1); }, 0},
+        {"stream write, no data",
+         [&](TOVRA_DEV, TOVRA_STRM s) { return STRM_Write(s, nullptr, 4); }, 0},
+        {"stream write, above 65535",
+         [&](TOVRA_DEV, TOVRA_STRM s) { return STRM_Write(s, huge.data(), 65536); }, 0},
+        {"stream read, length < 0", [&](TOVRA_DEV, TOVRA_STRM s) { return STRM_Read(s, text, -1); },
+         0},
+        {"stream read, no buffer",
+         [&](TOVRA_DEV, TOVRA_STRM s) { return STRM_Read(s, nullptr, 8); }, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TOVRA_DEV dev = OpenDevice("mem:raw");  // a fresh device: no earlier request to settle
+        TOVRA_STRM strm = DEV_OpenStream(dev, 2, 0);
+        ASSERT_NE(strm, nullptr);
+        const std::size_t before = platform.OutputReports("mem:raw").size();
+        const auto start = steady_clock::now();
+        EXPECT_EQ(c.call(dev, strm), 0);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(250));
+        EXPECT_EQ(platform.OutputReports("mem:raw").size() - before, c.reportsSent);
+        DEV_Delete(dev);
+    }
 }
 
 TEST_F(LibraryTest, EveryRecordReadsAndWritesOverTheExports) {
