@@ -110,8 +110,8 @@ public:
     void Pause() override { reader_->Pause(); }
     void Resume() override { reader_->Resume(); }
     bool IsPaused() override { return reader_->IsPaused(); }
-    // Block up to the time-out as tovra::SetParameter and tovra::GetParameter do; false at
-    // once on a closed device.
+    // Block up to the time-out as ParameterExchange's Set and Get do; true exactly when the
+    // request was accepted; false at once on a closed device.
     bool SetParameter(std::uint8_t id, const void* data, std::int32_t size,
                       std::uint32_t timeoutMs) override;
     bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
