@@ -54,9 +54,11 @@ const std::array<CommandInfo, 8> Commands = {{
     {Command::Show, "show", "show FILE [--json]", 1, 1, OptJson,
      "Shows a mode, pattern, universal-settings or backup file, recognised by its magic\n"
      "number: whether it is valid (and which check fails), every setting as the settings\n"
-     "grids show it, the bytes no setting shows in hex, and every pattern as 35 lines of 50\n"
-     "characters ('#' on, '.' off). --json prints the same as one JSON document, raw bytes\n"
-     "included. Exit status 1 for a file that is not valid."},
+     "grids show it (with its byte where no list item stands for it), the bytes and bits no\n"
+     "setting or cell shows in hex, and every pattern as 35 lines of 50 characters ('#' on,\n"
+     "'.' off). --json prints the same as one JSON document, raw bytes included; a byte of\n"
+     "the file name that is not UTF-8 shows as U+FFFD in \"file\", and \"fileHex\" then\n"
+     "gives the name's exact bytes. Exit status 1 for a file that is not valid."},
     {Command::Download, "download", "download universal|mode SLOT|pattern SLOT -o FILE", 1, 2,
      OptOutput,
      "Reads one record from the detector and saves it: the universal settings to a .glb\n"

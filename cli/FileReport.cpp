@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <set>
 #include <span>
 
@@ -19,54 +17,10 @@ namespace {
 
 using Record = ReportSection::Record;
 
-std::uint32_t LittleEndian32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) |
-           (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
-}
-
 std::string HexNumber(std::uint32_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08X", value);
     return text;
-}
-
-// The verdict of the kind's own reader, which is what the window would get on opening the file.
-FileResult CheckWithReader(FileKind kind, const std::string& fileName) {
-    switch (kind) {
-        case FileKind::Mode: {
-            ModeRecord mode;
-            std::uint8_t flag = 0;
-            return ReadModeFile(fileName, mode, flag);
-        }
-        case FileKind::Pattern: {
-            PatternRecord pattern;
-            return ReadPatternFile(fileName, pattern);
-        }
-        case FileKind::Universal: {
-            UniversalSettingsRecord record;
-            return ReadUniversalFile(fileName, record);
-        }
-        case FileKind::Backup: {
-            BackupPayload payload;
-            return ReadBackupFile(fileName, payload);
-        }
-    }
-    return FileResult::ReadFailed;
-}
-
-std::vector<std::uint8_t> ReadImage(const std::string& fileName, std::size_t limit, bool& ok) {
-    std::vector<std::uint8_t> bytes(limit);
-    std::ifstream in(fileName, std::ios::binary);
-    ok = static_cast<bool>(in);
-    if (!ok) {
-        return {};
-    }
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
-    ok = !in.bad();
-    return bytes;
 }
 
 ReportSection Section(std::string name, Record record, const std::vector<std::uint8_t>& raw,
@@ -122,9 +76,17 @@ std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_
                 ReportSection flags =
                     Bytes(name, {{"present byte", present, raw[present]},
                                  {"reserved byte", present + 1, raw[present + 1]}});
-                flags.absent = raw[present] == 0;
+                const bool absent = raw[present] == 0;
+                flags.absent = absent;
+                if (absent) {
+                    // Not restored, but still part of the file.
+                    const ReportSection mode =
+                        Section(name, Record::None, raw, at + backup::UserMode(k), ModeSize);
+                    flags.offset = mode.offset;
+                    flags.bytes = mode.bytes;
+                }
                 sections.push_back(std::move(flags));
-                if (raw[present] != 0) {
+                if (!absent) {
                     AddMode(sections, name, raw, at + backup::UserMode(k));
                 }
             }
@@ -188,19 +150,70 @@ std::vector<ByteRun> UnshownRuns(const ReportSection& section) {
     return runs;
 }
 
+std::string Padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
+}
+
+// The bits of each column's last byte that hold no cell.
+constexpr std::uint8_t NonCellMask() {
+    std::uint8_t cells = 0;
+    for (int row = 0; row < PatternRows; ++row) {
+        if (PatternCellByte(row, 0) == PatternGridOffset + PatternColumnBytes - 1) {
+            cells = static_cast<std::uint8_t>(cells | PatternCellMask(row));
+        }
+    }
+    return static_cast<std::uint8_t>(~cells);
+}
+
+// Per column, the bits of its last byte that hold no cell (as they lie in the byte).
+std::vector<std::uint8_t> NonCellBits(const std::vector<std::uint8_t>& pattern) {
+    std::vector<std::uint8_t> bits;
+    for (int column = 0; column < PatternColumns; ++column) {
+        bits.push_back(static_cast<std::uint8_t>(
+            pattern[PatternCellByte(0, column) + PatternColumnBytes - 1] & NonCellMask()));
+    }
+    return bits;
+}
+
+bool AllZero(const std::vector<std::uint8_t>& bytes) {
+    return std::ranges::all_of(bytes, [](std::uint8_t b) { return b == 0; });
+}
+
+// The bytes as lines of `perLine`, each led by the index range of its first and last byte.
+std::string HexLines(const std::vector<std::uint8_t>& bytes, std::size_t first,
+                     std::size_t perLine) {
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); i += perLine) {
+        const std::size_t n = std::min(perLine, bytes.size() - i);
+        const std::vector<std::uint8_t> line(bytes.begin() + static_cast<std::ptrdiff_t>(i),
+                                             bytes.begin() + static_cast<std::ptrdiff_t>(i + n));
+        text += "    " +
+                Padded(std::to_string(first + i) + ".." + std::to_string(first + i + n - 1), 10) +
+                Hex(line, true) + "\n";
+    }
+    return text;
+}
+
+// A row's text for the byte, with the byte's value when the row's list has no item for it (the
+// row then shows the text of another value).
+std::string ShownRowText(const SettingsRow& row, std::uint8_t value) {
+    std::string text = RowText(row, value);
+    if (row.kind == RowKind::List &&
+        std::ranges::find(row.choices, value, &ListChoice::value) == row.choices.end()) {
+        text += " (byte " + std::to_string(value) + ", which no item stands for)";
+    }
+    return text;
+}
+
 std::string_view Caption(const SettingsRow& row) {
     std::string_view caption = row.caption;
     while (!caption.empty() && caption.front() == ' ') {
         caption.remove_prefix(1);
     }
     return caption;
-}
-
-std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
-    return text;
 }
 
 std::string HexByte(std::uint8_t byte) {
@@ -252,36 +265,23 @@ std::vector<std::string> PatternLines(const std::vector<std::uint8_t>& pattern) 
     return lines;
 }
 
-std::optional<FileReport> ReportFile(const std::string& fileName, std::string& message) {
+std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& result,
+                                     FileFailure& failure) {
     FileReport report;
     report.fileName = fileName;
-    FileKind kind{};
-    const FileResult kindResult = ReadFileKind(fileName, kind);
-    if (kindResult == FileResult::CannotOpen) {
-        message = messages::CouldNotOpenFile;
-        return std::nullopt;
-    }
-    if (kindResult == FileResult::ReadFailed) {
-        message = messages::CouldNotReadFile;
-        return std::nullopt;
-    }
-    std::error_code ec;
-    report.fileSize = std::filesystem::file_size(fileName, ec);
-
-    const std::size_t largest = FileKindOf(FileKind::Backup).fileSize;
-    const std::size_t limit =
-        kindResult == FileResult::Success ? FileKindOf(kind).fileSize : largest;
-    bool ok = false;
-    report.raw = ReadImage(fileName, limit, ok);
-    if (!ok) {
-        message = messages::CouldNotReadFile;
+    // Read once, as much as the largest kind holds; the kind is then told by the magic number.
+    result = ReadFileStart(fileName, FileKindOf(FileKind::Backup).fileSize, report.raw,
+                           report.fileSize, &failure);
+    if (result != FileResult::Success) {
         return std::nullopt;
     }
     if (report.raw.size() >= FileBody) {
-        report.magic = LittleEndian32(report.raw, 0);
+        report.magic = GetLe32(report.raw.data());
         report.haveMagic = true;
     }
-    if (kindResult != FileResult::Success) {
+    const std::optional<FileKind> kind =
+        report.haveMagic ? FileKindOfMagic(report.magic) : std::nullopt;
+    if (!kind) {
         report.problem = report.haveMagic ? "unknown magic number " + HexNumber(report.magic) +
                                                 ": not a mode, pattern, universal-settings or "
                                                 "backup file"
@@ -289,35 +289,31 @@ std::optional<FileReport> ReportFile(const std::string& fileName, std::string& m
         return report;
     }
     report.kind = kind;
-    const FileKindInfo& info = FileKindOf(kind);
+    const FileKindInfo& info = FileKindOf(*kind);
     if (report.raw.size() < info.fileSize) {
         report.problem = "too short: " + std::to_string(report.raw.size()) + " bytes, a " +
-                         KindName(kind) + " file has " + std::to_string(info.fileSize);
+                         KindName(*kind) + " file has " + std::to_string(info.fileSize);
         return report;
     }
+    report.raw.resize(info.fileSize);
     report.storedChecksum =
-        static_cast<std::int32_t>(LittleEndian32(report.raw, info.fileSize - 4));
+        static_cast<std::int32_t>(GetLe32(report.raw.data() + info.fileSize - 4));
     report.computedChecksum = FileChecksum(std::span(report.raw).first(info.checksummed));
-    report.sections = Sections(kind, report.raw);
+    report.sections = Sections(*kind, report.raw);
 
-    switch (CheckWithReader(kind, fileName)) {
+    // The verdict of the kind's own reader, which is what the window would get on opening it.
+    switch (CheckFileImage(*kind, report.raw)) {
         case FileResult::Success:
             report.valid = true;
-            break;
-        case FileResult::ChecksumMismatch:
-            report.problem = "checksum mismatch: stored " + std::to_string(*report.storedChecksum) +
-                             ", computed " + std::to_string(*report.computedChecksum) +
-                             " over bytes 0.." + std::to_string(info.checksummed - 1);
             break;
         case FileResult::WrongMagic:
             report.problem = "wrong magic number " + HexNumber(report.magic);
             break;
-        case FileResult::CannotOpen:
-            message = messages::CouldNotOpenFile;
-            return std::nullopt;
         default:
-            message = messages::CouldNotReadFile;
-            return std::nullopt;
+            report.problem = "checksum mismatch: stored " + std::to_string(*report.storedChecksum) +
+                             ", computed " + std::to_string(*report.computedChecksum) +
+                             " over bytes 0.." + std::to_string(info.checksummed - 1);
+            break;
     }
     return report;
 }
@@ -333,7 +329,7 @@ std::string RenderText(const FileReport& report) {
 
     for (const ReportSection& section : report.sections) {
         text += "\n[" + section.name + "]";
-        if (!section.bytes.empty()) {
+        if (!section.bytes.empty() && !section.absent) {
             text += "  file offset " + std::to_string(section.offset) + ", " +
                     std::to_string(section.bytes.size()) + " bytes";
         }
@@ -344,15 +340,21 @@ std::string RenderText(const FileReport& report) {
                     HexByte(named.value) + "\n";
         }
         if (section.absent) {
-            text += "  absent: the backup holds no such mode\n";
+            text += "  absent: the backup holds no such mode";
+            if (AllZero(section.bytes)) {
+                text += "; its " + std::to_string(section.bytes.size()) + " bytes at file offset " +
+                        std::to_string(section.offset) + " are all zero\n";
+            } else {
+                text += "; its bytes:\n" + HexLines(section.bytes, section.offset, 16);
+            }
         }
         const auto rows = RowsOf(section.record);
         for (const SettingsRow& row : rows) {
             text += "  " + Padded(std::string(Caption(row)), 30) +
-                    RowText(row, section.bytes[row.field]) + "\n";
+                    ShownRowText(row, section.bytes[row.field]) + "\n";
         }
         const auto runs = UnshownRuns(section);
-        if (!runs.empty() && !section.bytes.empty()) {
+        if (!runs.empty() && section.record != Record::None) {
             text += section.record == Record::Pattern ? "  header and trailer bytes:\n"
                                                       : "  bytes no setting shows:\n";
             for (const ByteRun& run : runs) {
@@ -364,6 +366,9 @@ std::string RenderText(const FileReport& report) {
             }
         }
         if (section.record == Record::Pattern) {
+            const std::vector<std::uint8_t> bits = NonCellBits(section.bytes);
+            text += "  bits no cell shows (3..7 of each column's fifth byte)";
+            text += AllZero(bits) ? ": all clear\n" : ", columns:\n" + HexLines(bits, 0, 10);
             for (const std::string& line : PatternLines(section.bytes)) {
                 text += "  " + line + "\n";
             }
@@ -372,10 +377,94 @@ std::string RenderText(const FileReport& report) {
     return text;
 }
 
-std::string RenderJson(const FileReport& report) {
-    JsonWriter json;
+namespace {
+
+void JsonNamedBytes(JsonWriter& json, const ReportSection& section) {
+    json.Key("bytes").BeginArray();
+    for (const auto& named : section.namedBytes) {
+        json.BeginObject()
+            .Key("name")
+            .String(named.name)
+            .Key("offset")
+            .Number(static_cast<std::int64_t>(named.offset))
+            .Key("value")
+            .Number(named.value)
+            .EndObject();
+    }
+    json.EndArray();
+    json.Key("absent").Bool(section.absent);
+}
+
+void JsonSettings(JsonWriter& json, const ReportSection& section,
+                  std::span<const SettingsRow> rows) {
+    json.Key("settings").BeginArray();
+    for (const SettingsRow& row : rows) {
+        json.BeginObject()
+            .Key("name")
+            .String(Caption(row))
+            .Key("byte")
+            .Number(static_cast<std::int64_t>(row.field))
+            .Key("value")
+            .Number(section.bytes[row.field])
+            .Key("text")
+            .String(ShownRowText(row, section.bytes[row.field]))
+            .EndObject();
+    }
+    json.EndArray();
+}
+
+void JsonUnshownBytes(JsonWriter& json, const ReportSection& section) {
+    json.Key("unshownBytes").BeginArray();
+    for (const ByteRun& run : UnshownRuns(section)) {
+        json.BeginObject()
+            .Key("first")
+            .Number(static_cast<std::int64_t>(run.first))
+            .Key("raw")
+            .String(Hex(run.bytes, false))
+            .EndObject();
+    }
+    json.EndArray();
+}
+
+void JsonPattern(JsonWriter& json, const ReportSection& section) {
+    json.Key("nonCellBits").String(Hex(NonCellBits(section.bytes), false));
+    json.Key("cells").BeginArray();
+    for (const std::string& line : PatternLines(section.bytes)) {
+        json.String(line);
+    }
+    json.EndArray();
+}
+
+void JsonSection(JsonWriter& json, const ReportSection& section) {
     json.BeginObject();
+    json.Key("name").String(section.name);
+    if (!section.namedBytes.empty()) {
+        JsonNamedBytes(json, section);
+    }
+    if (!section.bytes.empty()) {
+        json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
+        json.Key("raw").String(Hex(section.bytes, false));
+    }
+    if (const auto rows = RowsOf(section.record); !rows.empty()) {
+        JsonSettings(json, section, rows);
+    }
+    if (section.record != Record::None) {
+        JsonUnshownBytes(json, section);
+    }
+    if (section.record == Record::Pattern) {
+        JsonPattern(json, section);
+    }
+    json.EndObject();
+}
+
+// The file as a whole: its name, kind, size, magic number, verdict, checksums and bytes.
+void JsonFile(JsonWriter& json, const FileReport& report) {
     json.Key("file").String(report.fileName);
+    if (!IsUtf8(report.fileName)) {
+        // "file" shows each byte that is not UTF-8 as U+FFFD; here is the name as it is.
+        json.Key("fileHex").String(
+            Hex(std::vector<std::uint8_t>(report.fileName.begin(), report.fileName.end()), false));
+    }
     json.Key("kind");
     report.kind ? json.String(KindName(*report.kind)) : json.Null();
     json.Key("size").Number(static_cast<std::int64_t>(report.fileSize));
@@ -391,67 +480,17 @@ std::string RenderJson(const FileReport& report) {
     report.computedChecksum ? json.Number(*report.computedChecksum) : json.Null();
     json.EndObject();
     json.Key("raw").String(Hex(report.raw, false));
+}
 
+}  // namespace
+
+std::string RenderJson(const FileReport& report) {
+    JsonWriter json;
+    json.BeginObject();
+    JsonFile(json, report);
     json.Key("sections").BeginArray();
     for (const ReportSection& section : report.sections) {
-        json.BeginObject();
-        json.Key("name").String(section.name);
-        if (!section.namedBytes.empty()) {
-            json.Key("bytes").BeginArray();
-            for (const auto& named : section.namedBytes) {
-                json.BeginObject()
-                    .Key("name")
-                    .String(named.name)
-                    .Key("offset")
-                    .Number(static_cast<std::int64_t>(named.offset))
-                    .Key("value")
-                    .Number(named.value)
-                    .EndObject();
-            }
-            json.EndArray();
-            json.Key("absent").Bool(section.absent);
-        }
-        if (!section.bytes.empty()) {
-            json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
-            json.Key("raw").String(Hex(section.bytes, false));
-        }
-        const auto rows = RowsOf(section.record);
-        if (!rows.empty()) {
-            json.Key("settings").BeginArray();
-            for (const SettingsRow& row : rows) {
-                json.BeginObject()
-                    .Key("name")
-                    .String(Caption(row))
-                    .Key("byte")
-                    .Number(static_cast<std::int64_t>(row.field))
-                    .Key("value")
-                    .Number(section.bytes[row.field])
-                    .Key("text")
-                    .String(RowText(row, section.bytes[row.field]))
-                    .EndObject();
-            }
-            json.EndArray();
-        }
-        if (section.record != Record::None) {
-            json.Key("unshownBytes").BeginArray();
-            for (const ByteRun& run : UnshownRuns(section)) {
-                json.BeginObject()
-                    .Key("first")
-                    .Number(static_cast<std::int64_t>(run.first))
-                    .Key("raw")
-                    .String(Hex(run.bytes, false))
-                    .EndObject();
-            }
-            json.EndArray();
-        }
-        if (section.record == Record::Pattern) {
-            json.Key("cells").BeginArray();
-            for (const std::string& line : PatternLines(section.bytes)) {
-                json.String(line);
-            }
-            json.EndArray();
-        }
-        json.EndObject();
+        JsonSection(json, section);
     }
     json.EndArray();
     json.EndObject();

@@ -28,7 +28,9 @@ struct ReportSection {
         std::uint8_t value;
     };
     std::vector<NamedByte> namedBytes;
-    bool absent = false;  // a user mode the backup does not hold: its bytes mean nothing
+    // A user mode the backup does not hold: its bytes (in `bytes`) mean nothing and are not
+    // restored.
+    bool absent = false;
 };
 
 struct FileReport {
@@ -41,12 +43,14 @@ struct FileReport {
     std::string problem;  // which check fails, when not valid
     std::optional<std::int32_t> storedChecksum;
     std::optional<std::int32_t> computedChecksum;
-    std::vector<std::uint8_t> raw;  // the file's image (its fixed length at most)
+    std::vector<std::uint8_t> raw;  // the file's image (its kind's fixed length at most)
     std::vector<ReportSection> sections;
 };
 
-// Reads and checks the file. nullopt with a message when it cannot be opened or read at all.
-std::optional<FileReport> ReportFile(const std::string& fileName, std::string& message);
+// Reads and checks the file. nullopt when it cannot be opened or read at all, with the result
+// (2 or 4) and the system's reason.
+std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& result,
+                                     FileFailure& failure);
 
 std::string RenderText(const FileReport& report);
 std::string RenderJson(const FileReport& report);

@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "DemoContent.h"
 #include "DetectorList.h"
+#include "FileMessages.h"
 #include "FileReport.h"
 #include "Fileio.h"
 #include "Messages.h"
@@ -35,6 +36,14 @@ std::string Shown(std::string_view message) {
 
 namespace {
 
+// Where the reasons for a failed connection are.
+constexpr std::string_view ListHint =
+    "Run 'holvanectl list' to see the detectors found and why any could not be opened.\n";
+
+std::string NoPatternText(const std::string& file) {
+    return "The mode file " + Quoted(file) + " holds no pattern, only the mode's settings.";
+}
+
 // One command being run: the parsed command line and the console.
 class CommandRun {
 public:
@@ -45,6 +54,9 @@ public:
 private:
     int Fail(std::string_view message) {
         console_.err << Shown(message);
+        if (message == messages::CouldNotConnect) {
+            console_.err << ListHint;
+        }
         return ExitFailed;
     }
     int Usage(const std::string& message) {
@@ -70,6 +82,8 @@ private:
     int Upload();
     int UploadMode(const std::string& file, int modeSlot);
     int UploadPattern(int patternSlot, const PatternRecord& pattern);
+    // The one pattern of a pattern or mode file; a failure is reported and its status returned.
+    int ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern);
     int Picture();
 
     // Saves a record under the kind's naming rule and prints the name; the save's message on
@@ -77,8 +91,9 @@ private:
     template <typename Write>
     int Save(FileKind kind, const std::string& chosen, Write write) {
         const std::string name = NameForSave(chosen, kind);
-        if (const FileResult result = write(name); result != FileResult::Success) {
-            return Fail(messages::SaveFailureMessage(kind, result));
+        FileFailure failure;
+        if (const FileResult result = write(name, &failure); result != FileResult::Success) {
+            return Fail(SaveFailureText(name, kind, result, failure));
         }
         console_.out << name << "\n";
         return ExitSuccess;
@@ -120,13 +135,17 @@ int CommandRun::Backup() {
         return Fail(outcome.Message());
     }
     return Save(FileKind::Backup, inv_.operands[0],
-                [&](const std::string& name) { return WriteBackupFile(name, outcome.payload); });
+                [&](const std::string& name, FileFailure* failure) {
+                    return WriteBackupFile(name, outcome.payload, failure);
+                });
 }
 
 int CommandRun::Restore() {
     BackupPayload payload{};
-    if (const FileResult r = ReadBackupFile(inv_.operands[0], payload); r != FileResult::Success) {
-        return Fail(messages::OpenFailureMessage(r));
+    FileFailure failure;
+    if (const FileResult r = ReadBackupFile(inv_.operands[0], payload, &failure);
+        r != FileResult::Success) {
+        return Fail(OpenFailureText(inv_.operands[0], r, failure, {FileKind::Backup}));
     }
     if (!inv_.yes && !console_.readAnswer) {
         return Fail(
@@ -151,14 +170,16 @@ int CommandRun::Restore() {
 }
 
 int CommandRun::Show() {
-    std::string message;
-    const std::optional<FileReport> report = ReportFile(inv_.operands[0], message);
+    const std::string& file = inv_.operands[0];
+    FileResult result = FileResult::Success;
+    FileFailure failure;
+    const std::optional<FileReport> report = ReportFile(file, result, failure);
     if (!report) {
-        return Fail(message);
+        return Fail(OpenFailureText(file, result, failure, {}));
     }
     console_.out << (inv_.json ? RenderJson(*report) : RenderText(*report));
     if (!report->valid) {
-        return Fail(messages::CorruptedFile);
+        return Fail(CorruptedFileText(file, report->problem));
     }
     return ExitSuccess;
 }
@@ -174,9 +195,10 @@ int CommandRun::Download() {
             // As the window saves it after a download: built from the grid with the record
             // loaded, so the bytes no row shows keep the detector's values.
             RebuildUniversalSettings(outcome.record, true);
-            return Save(FileKind::Universal, output, [&](const std::string& name) {
-                return WriteUniversalFile(name, outcome.record);
-            });
+            return Save(FileKind::Universal, output,
+                        [&](const std::string& name, FileFailure* failure) {
+                            return WriteUniversalFile(name, outcome.record, failure);
+                        });
         }
         case DownloadTarget::Mode: {
             auto outcome = DownloadMode(inv_.downloadSlot);
@@ -187,8 +209,8 @@ int CommandRun::Download() {
             // file (slot 8), the pattern as read.
             auto settings = ModeSettingsOf(outcome.record);
             RebuildModeSettings(settings, CurrentModeSlot);
-            return Save(FileKind::Mode, output, [&](const std::string& name) {
-                return WriteModeFile(name, outcome.record);
+            return Save(FileKind::Mode, output, [&](const std::string& name, FileFailure* failure) {
+                return WriteModeFile(name, outcome.record, failure);
             });
         }
         case DownloadTarget::Pattern: {
@@ -196,9 +218,10 @@ int CommandRun::Download() {
             if (!outcome.Succeeded()) {
                 return Fail(outcome.message);
             }
-            return Save(FileKind::Pattern, output, [&](const std::string& name) {
-                return WritePatternFile(name, outcome.record);
-            });
+            return Save(FileKind::Pattern, output,
+                        [&](const std::string& name, FileFailure* failure) {
+                            return WritePatternFile(name, outcome.record, failure);
+                        });
         }
     }
     return ExitFailed;
@@ -207,8 +230,10 @@ int CommandRun::Download() {
 int CommandRun::UploadMode(const std::string& file, int modeSlot) {
     ModeRecord mode{};
     std::uint8_t hasPattern = 0;
-    if (const FileResult r = ReadModeFile(file, mode, hasPattern); r != FileResult::Success) {
-        return Fail(messages::OpenFailureMessage(r));
+    FileFailure failure;
+    if (const FileResult r = ReadModeFile(file, mode, hasPattern, &failure);
+        r != FileResult::Success) {
+        return Fail(OpenFailureText(file, r, failure, {FileKind::Mode}));
     }
     // As the window uploads an opened mode: the settings built from the grid for the target
     // slot; the whole mode only when the file holds its pattern.
@@ -251,8 +276,9 @@ int CommandRun::UploadPattern(int patternSlot, const PatternRecord& pattern) {
 int CommandRun::Upload() {
     const std::string& file = inv_.operands[0];
     FileKind kind{};
-    if (const FileResult r = ReadFileKind(file, kind); r != FileResult::Success) {
-        return Fail(messages::OpenFailureMessage(r));
+    FileFailure failure;
+    if (const FileResult r = ReadFileKind(file, kind, &failure); r != FileResult::Success) {
+        return Fail(OpenFailureText(file, r, failure, {}));
     }
     const std::optional<std::string>& slot = inv_.slot;
     const PatternSlotInfo* patternSlot = slot ? FindPatternSlotByName(*slot) : nullptr;
@@ -273,18 +299,10 @@ int CommandRun::Upload() {
                 return Usage("no mode or pattern slot is called '" + *slot + "'");
             }
             // A mode file's pattern, uploaded into a pattern slot.
-            ModeRecord mode{};
-            std::uint8_t hasPattern = 0;
-            if (const FileResult r = ReadModeFile(file, mode, hasPattern);
-                r != FileResult::Success) {
-                return Fail(messages::OpenFailureMessage(r));
-            }
-            if (hasPattern == 0) {
-                return Fail(messages::NoPatternInFile);
-            }
             PatternRecord pattern{};
-            const auto part = PatternOf(mode);
-            std::copy(part.begin(), part.end(), pattern.begin());
+            if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+                return status;
+            }
             return UploadPattern(patternSlot->slot, pattern);
         }
         case FileKind::Pattern: {
@@ -295,8 +313,8 @@ int CommandRun::Upload() {
                 return Usage("no pattern slot is called '" + *slot + "'");
             }
             PatternRecord pattern{};
-            if (const FileResult r = ReadPatternFile(file, pattern); r != FileResult::Success) {
-                return Fail(messages::OpenFailureMessage(r));
+            if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+                return status;
             }
             return UploadPattern(patternSlot->slot, pattern);
         }
@@ -305,8 +323,9 @@ int CommandRun::Upload() {
                 return Usage("universal settings take no slot");
             }
             UniversalSettingsRecord record{};
-            if (const FileResult r = ReadUniversalFile(file, record); r != FileResult::Success) {
-                return Fail(messages::OpenFailureMessage(r));
+            if (const FileResult r = ReadUniversalFile(file, record, &failure);
+                r != FileResult::Success) {
+                return Fail(OpenFailureText(file, r, failure, {FileKind::Universal}));
             }
             // As the window uploads opened universal settings: built from the grid, loaded.
             RebuildUniversalSettings(record, true);
@@ -320,30 +339,30 @@ int CommandRun::Upload() {
     return ExitFailed;
 }
 
+int CommandRun::ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern) {
+    FileFailure failure;
+    bool holdsPattern = false;
+    if (const FileResult r = ReadPatternOfFile(file, kind, pattern, holdsPattern, &failure);
+        r != FileResult::Success) {
+        return Fail(OpenFailureText(file, r, failure, {kind}));
+    }
+    return holdsPattern ? ExitSuccess : Fail(NoPatternText(file));
+}
+
 int CommandRun::Picture() {
     const std::string& file = inv_.operands[0];
     FileKind kind{};
-    if (const FileResult r = ReadFileKind(file, kind); r != FileResult::Success) {
-        return Fail(messages::OpenFailureMessage(r));
+    FileFailure failure;
+    if (const FileResult r = ReadFileKind(file, kind, &failure); r != FileResult::Success) {
+        return Fail(OpenFailureText(file, r, failure, {}));
+    }
+    if (kind != FileKind::Pattern && kind != FileKind::Mode) {
+        return Fail("The file " + Quoted(file) + " is a " + KindName(kind) +
+                    " file, not a pattern or mode file: only these hold one pattern to draw.");
     }
     PatternRecord pattern{};
-    if (kind == FileKind::Pattern) {
-        if (const FileResult r = ReadPatternFile(file, pattern); r != FileResult::Success) {
-            return Fail(messages::OpenFailureMessage(r));
-        }
-    } else if (kind == FileKind::Mode) {
-        ModeRecord mode{};
-        std::uint8_t hasPattern = 0;
-        if (const FileResult r = ReadModeFile(file, mode, hasPattern); r != FileResult::Success) {
-            return Fail(messages::OpenFailureMessage(r));
-        }
-        if (hasPattern == 0) {
-            return Fail(messages::NoPatternInFile);
-        }
-        const auto part = PatternOf(mode);
-        std::copy(part.begin(), part.end(), pattern.begin());
-    } else {
-        return Fail("Only a pattern file or a mode file holds one pattern to draw.");
+    if (const int status = ReadPatternOf(file, kind, pattern); status != ExitSuccess) {
+        return status;
     }
     if (!WritePatternPng(*inv_.output, PatternView(pattern), inv_.scale)) {
         return Fail("Could not save the picture in " + *inv_.output + ".");
@@ -381,8 +400,10 @@ int RunSimulated(const Invocation& inv, Console& console) {
         simulator::SeedDemoContent(simulation.Detector());
     } else {
         BackupPayload seed{};
-        if (const FileResult r = ReadBackupFile(*inv.simulate, seed); r != FileResult::Success) {
-            console.err << Shown(messages::OpenFailureMessage(r));
+        FileFailure failure;
+        if (const FileResult r = ReadBackupFile(*inv.simulate, seed, &failure);
+            r != FileResult::Success) {
+            console.err << Shown(OpenFailureText(*inv.simulate, r, failure, {FileKind::Backup}));
             return ExitFailed;
         }
         simulation.Detector().LoadBackup(seed);
@@ -390,9 +411,10 @@ int RunSimulated(const Invocation& inv, Console& console) {
     int status = CommandRun(inv, console).Execute();
     if (inv.saveState) {
         const std::string name = NameForSave(*inv.saveState, FileKind::Backup);
-        const FileResult r = WriteBackupFile(name, simulation.Detector().SaveBackup());
+        FileFailure failure;
+        const FileResult r = WriteBackupFile(name, simulation.Detector().SaveBackup(), &failure);
         if (r != FileResult::Success) {
-            console.err << Shown(messages::SaveFailureMessage(FileKind::Backup, r));
+            console.err << Shown(SaveFailureText(name, FileKind::Backup, r, failure));
             status = ExitFailed;
         }
     }

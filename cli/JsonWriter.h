@@ -1,6 +1,7 @@
 // A small writer of one indented JSON document: values in order, commas and indentation taken
-// care of. Strings are escaped; bytes outside ASCII are passed through as they are (UTF-8 in,
-// UTF-8 out).
+// care of. Strings are escaped; valid UTF-8 is passed through as it is, and each byte that is not
+// part of a valid UTF-8 character is written as U+FFFD (the replacement character), so the
+// document is valid JSON and valid UTF-8 whatever bytes a string holds.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +10,9 @@
 #include <vector>
 
 namespace holvane::cli {
+
+// Whether the bytes are valid UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF).
+bool IsUtf8(std::string_view text);
 
 class JsonWriter {
 public:

@@ -14,6 +14,8 @@ namespace {
 
 constexpr std::int32_t ReaderChunk = 256;
 constexpr std::int32_t LastStreamNumber = 254;
+// How often a reader resumed on a device that is not open yet looks whether it has been opened.
+constexpr std::chrono::milliseconds NotOpenWait{100};
 
 bool ValidStreamNumber(std::int32_t number) {
     return number >= 0 && number <= LastStreamNumber;
@@ -74,6 +76,7 @@ void TovraUsbHidThread::Stop() {
         pauseCount_ = 0;
     }
     wake_.notify_all();
+    device_.CancelReads();
     if (thread_.joinable()) {
         thread_.join();
     }
@@ -81,17 +84,23 @@ void TovraUsbHidThread::Stop() {
 
 void TovraUsbHidThread::Body() {
     RaiseThreadPriority();
+    // The read waits for a report, so a pause may come while it waits: what it brought is
+    // then held back until the resume, as if it had stayed in the driver's queue.
+    const std::function<bool()> mayFeed = [this] {
+        std::unique_lock<std::mutex> guard(lock_);
+        wake_.wait(guard, [this] { return pauseCount_ == 0; });
+        return !stopRequested_;
+    };
     for (;;) {
         {
             std::unique_lock<std::mutex> guard(lock_);
             wake_.wait(guard, [this] { return pauseCount_ == 0; });
         }
-        if (!device_.ReadCycle()) {
-            // Nothing to read from a device that is not open: wait a read's time (or for the
+        if (!device_.ReadCycle(mayFeed)) {
+            // Nothing to read from a device that is not open, or gone: wait a while (or for the
             // stop) instead of spinning.
             std::unique_lock<std::mutex> guard(lock_);
-            wake_.wait_for(guard, std::chrono::milliseconds(Usb::ReadWaitMs),
-                           [this] { return stopRequested_; });
+            wake_.wait_for(guard, NotOpenWait, [this] { return stopRequested_; });
         }
         std::lock_guard<std::mutex> guard(lock_);
         if (stopRequested_) {
@@ -140,13 +149,13 @@ bool TovraUsbHidDevice::Open(const std::string& path, const std::string& login) 
     return true;
 }
 
-bool TovraUsbHidDevice::ReadCycle() {
+bool TovraUsbHidDevice::ReadCycle(const std::function<bool()>& mayFeed) {
     if (!opened_.load(std::memory_order_acquire)) {
         return false;
     }
     std::uint8_t bytes[ReaderChunk];
     const std::int32_t count = transport_.Read(bytes, ReaderChunk);
-    if (count > 0) {
+    if (count > 0 && mayFeed()) {
         multiplexer_->Feed(bytes, static_cast<std::size_t>(count));
     } else if (transport_.IsGone()) {
         // A gone interface answers every read at once: wake a waiting request, and let the

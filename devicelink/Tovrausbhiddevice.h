@@ -5,6 +5,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -138,11 +139,14 @@ public:
     void SetEventSink(IStreamEventSink*) override {}
     void ClearEventSink() override {}
 
-    // One reader cycle: up to 256 bytes off the transport into the multiplexer; once the
-    // transport reports the device gone, a request waiting for its reply is woken. Reader
-    // thread; blocks up to 100 ms waiting for a report, holding no lock. Returns false when
-    // there is nothing to read: the device is not open, or gone.
-    bool ReadCycle();
+    // One reader cycle: up to 256 bytes off the transport, handed to the multiplexer once
+    // mayFeed() agrees (it waits out a pause that came during the read, and says false on a
+    // stop); once the transport reports the device gone, a request waiting for its reply is
+    // woken. Reader thread; blocks up to the transport's read wait for a report, holding no
+    // lock. Returns false when there is nothing to read: the device is not open, or gone.
+    bool ReadCycle(const std::function<bool()>& mayFeed);
+    // Wakes the reader from its read wait for good (closing). Any thread; never blocks.
+    void CancelReads() { transport_.CancelReads(); }
 
 private:
     std::string path_;

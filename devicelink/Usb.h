@@ -13,7 +13,9 @@ namespace tovra {
 
 class Usb {
 public:
-    static constexpr unsigned ReadWaitMs = 100;
+    // How long one device read waits for a report. Closing does not wait for it to pass
+    // (CancelReads wakes the read at once), so it only sets how often an idle reader wakes.
+    static constexpr unsigned ReadWaitMs = 1000;
     static constexpr unsigned WriteWaitMs = 300;
 
     Usb() = default;
@@ -31,10 +33,16 @@ public:
     bool IsOpen() const { return device_ != nullptr; }
     // True once the interface reported itself gone; from any thread.
     bool IsGone() const { return device_ != nullptr && device_->IsGone(); }
+    // From any thread: a device read waiting now, and every later one, returns 0 at once.
+    void CancelReads() {
+        if (device_) {
+            device_->CancelReads();
+        }
+    }
     const std::string& path() const { return path_; }
 
 protected:
-    // Zeroes the buffer, then waits up to 100 ms for input reports and returns the bytes read
+    // Zeroes the buffer, then waits up to ReadWaitMs for input reports and returns the bytes read
     // (whole reports, report-ID byte first); 0 on time-out, failure or a closed handle.
     // Reader thread only.
     std::size_t DeviceRead(std::uint8_t* buffer, std::size_t n);

@@ -29,7 +29,7 @@ public:
     // (that full report stays pending). Caller's thread.
     std::int32_t Write(const void* bytes, std::int32_t n) override;
 
-    // Hands out bytes of at most one input report, reading the device (up to 100 ms) only when
+    // Hands out bytes of at most one input report, reading the device (up to ReadWaitMs) only when
     // every buffered report is used up. Returns 0 when nothing new arrived. Reader thread.
     std::int32_t Read(void* buffer, std::int32_t n) override;
 

@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -22,6 +24,7 @@
 #include "Artwork.h"
 #include "PatternPicture.h"
 #include "SettingsRows.h"
+#include "WindowStyle.h"
 
 namespace holvane {
 
@@ -44,6 +47,18 @@ constexpr char LicenceDocument[] = "Vantor Tradix Software Licence Agreement.pdf
 
 constexpr char MissingDocumentMessage[] = "Cannot find file:\r\n";
 
+// The window is laid out for Tahoma at 11 pixels. Where the system's font configuration does
+// not know it, the face is taken from these files, which carry the same metrics.
+constexpr const char* WindowFontFiles[] = {"/usr/share/wine/fonts/tahoma.ttf",
+                                           "/usr/share/wine/fonts/tahomabd.ttf"};
+// The texts that fill their controls most tightly, with their widths in Tahoma at 11 pixels.
+struct TightText {
+    const char* text;
+    int widthInTahoma;
+};
+constexpr TightText TightTexts[] = {{"Download all patterns from Vantor", 167},
+                                    {" Audio Tone ID Variability", 122}};
+
 const QColor SettingsHeadingColour(49, 101, 206);
 const QColor PatternsHeadingColour(49, 102, 206);
 const QColor PictureCaptionColour(123, 158, 189);
@@ -62,6 +77,9 @@ QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, colour);
     label->setPalette(palette);
+    // The pages paint in the button role, and a child left to itself would take the matching
+    // button-text role for its ink; the label's own colour is its window text.
+    label->setForegroundRole(QPalette::WindowText);
     label->move(x, y);
     label->adjustSize();
     return label;
@@ -124,11 +142,25 @@ std::optional<PatternView> ViewOf(const PatternRecord* pattern) {
     return PatternView(*pattern);
 }
 
+// Makes the Tahoma files known to the application, once; needs the application object.
+void LoadWindowFontFiles() {
+    static const bool loaded = [] {
+        for (const char* file : WindowFontFiles) {
+            const QString path = QString::fromUtf8(file);
+            if (QFileInfo::exists(path)) {
+                QFontDatabase::addApplicationFont(path);
+            }
+        }
+        return true;
+    }();
+    static_cast<void>(loaded);
+}
+
 }  // namespace
 
 QFont WindowFont() {
-    // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first,
-    // so that captions sized for it still fit.
+    LoadWindowFontFiles();
+    // Where Tahoma is missing, the sans-serif faces closest to its narrow letters come first.
     static const char* const Families[] = {"Tahoma", "Liberation Sans", "Arimo",
                                            "DejaVu Sans Condensed"};
     QFont font(QStringLiteral("Sans Serif"));
@@ -140,6 +172,22 @@ QFont WindowFont() {
         }
     }
     font.setPixelSize(11);
+    // A wider substitute is narrowed until the tightest texts of the window take no more room
+    // than in Tahoma, so that every text still fits the controls drawn for it. The widths are
+    // measured at each step: a narrower request may be met by another face of the family.
+    if (QFontInfo(font).family() != QStringLiteral("Tahoma")) {
+        const auto fits = [&font] {
+            const QFontMetrics metrics(font);
+            return std::ranges::all_of(TightTexts, [&metrics](const TightText& tight) {
+                return metrics.horizontalAdvance(QString::fromUtf8(tight.text)) <=
+                       tight.widthInTahoma;
+            });
+        };
+        for (int stretch = QFont::Unstretched; stretch >= QFont::UltraCondensed && !fits();
+             stretch -= 2) {
+            font.setStretch(stretch);
+        }
+    }
     return font;
 }
 
@@ -174,6 +222,7 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     ConnectSettingsActions();
     ConnectPatternsPage();
     ConnectBackupMenu();
+    UseWindowStyle(*this);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);

@@ -39,7 +39,8 @@ inline constexpr int FirstMyModePatternEntry = 8;
 inline constexpr int ExchangeEntry = 12;
 inline constexpr int PatternEntryCount = 13;
 
-// The window's font: Tahoma 8 point where installed, else the nearest sans-serif, 11 pixels high.
+// The window's font: Tahoma 8 point (from the system's font files where the font configuration
+// lacks it), else the nearest sans-serif, 11 pixels high.
 QFont WindowFont();
 
 class TMainForm final : public QMainWindow {

@@ -130,30 +130,26 @@ void TMainForm::OpenPatternBtnClick() {
         ClearExchangePicture();
         SaveExchangeMenuItem->setEnabled(false);
     };
-    PatternRecord pattern{};
+    // The extension names the kind, "ptrn" looked for first.
+    FileKind kind{};
     if (extension.find(FileKindOf(FileKind::Pattern).word) != std::string::npos) {
-        if (const FileResult r = ReadPatternFile(OpenDlg.fileName, pattern);
-            r != FileResult::Success) {
-            failedRead(r);
-            return;
-        }
+        kind = FileKind::Pattern;
     } else if (extension.find(FileKindOf(FileKind::Mode).word) != std::string::npos) {
-        ModeRecord mode{};
-        std::uint8_t hasPattern = 0;
-        if (const FileResult r = ReadModeFile(OpenDlg.fileName, mode, hasPattern);
-            r != FileResult::Success) {
-            failedRead(r);
-            return;
-        }
-        if (hasPattern == 0) {
-            ShowError(messages::NoPatternInFile);
-            ClearExchangePicture();
-            return;
-        }
-        const auto part = PatternOf(mode);
-        std::copy(part.begin(), part.end(), pattern.begin());
+        kind = FileKind::Mode;
     } else {
         ShowError(InvalidFileMessage);
+        return;
+    }
+    PatternRecord pattern{};
+    bool holdsPattern = false;
+    if (const FileResult r = ReadPatternOfFile(OpenDlg.fileName, kind, pattern, holdsPattern);
+        r != FileResult::Success) {
+        failedRead(r);
+        return;
+    }
+    if (!holdsPattern) {
+        ShowError(messages::NoPatternInFile);
+        ClearExchangePicture();
         return;
     }
 

@@ -1,8 +1,10 @@
 #include "SettingsGrid.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPainter>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
 
@@ -20,6 +22,30 @@ QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The caption column: the caption's text in its own colour within CaptionTextRect, on the
+// cell's background.
+class CaptionDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem cell(option);
+        initStyleOption(&cell, index);
+        const QString text = cell.text;
+        cell.text.clear();
+        const QWidget* view = cell.widget;
+        QStyle* style = view != nullptr ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, view);
+        painter->save();
+        painter->setFont(cell.font);
+        painter->setPen(cell.palette.color(QPalette::Text));
+        painter->drawText(SettingsGrid::CaptionTextRect(cell.rect),
+                          Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        painter->restore();
+    }
+};
+
 // The editors of the value column: a drop-down of the row's items for a list row, a line for a
 // (possibly signed) decimal number for an integer row. A finished edit goes through CommitEdit.
 class ValueDelegate final : public QStyledItemDelegate {
@@ -31,6 +57,7 @@ public:
         const SettingsRow& row = grid_.Rows()[static_cast<std::size_t>(index.row())];
         if (row.kind == RowKind::List) {
             auto* box = new QComboBox(parent);
+            box->setStyle(grid_.style());
             for (const ListChoice& choice : row.choices) {
                 box->addItem(FromView(choice.text));
             }
@@ -95,11 +122,12 @@ SettingsGrid::SettingsGrid(std::span<const SettingsRow> rows, QWidget* parent)
                     QAbstractItemView::AnyKeyPressed);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
-    setFrameShape(QFrame::Box);
-    setLineWidth(1);
+    // A one-pixel frame: the rows fill the rest of the grid's height exactly.
     setStyleSheet(
-        QStringLiteral("QTableWidget { background: white; gridline-color: rgb(123, 158, 189); }"
+        QStringLiteral("QTableWidget { background: white; gridline-color: rgb(123, 158, 189);"
+                       " border: 1px solid rgb(123, 158, 189); }"
                        "QTableWidget::item { padding: 0px; }"));
+    setItemDelegateForColumn(CaptionColumn, new CaptionDelegate(this));
     setItemDelegateForColumn(ValueColumn, new ValueDelegate(*this));
 
     for (int r = 0; r < RowCount(); ++r) {
@@ -159,6 +187,37 @@ void SettingsGrid::ApplyLimits(int row) {
     }
     if (const auto limited = LimitedRowText(rows_[static_cast<std::size_t>(row)], Text(row))) {
         SetText(row, *limited);
+    }
+}
+
+QRect SettingsGrid::CaptionTextRect(const QRect& cell) {
+    return cell.adjusted(1, 0, 0, 0);
+}
+
+void SettingsGrid::scrollTo(const QModelIndex&, ScrollHint) {}
+
+void SettingsGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
+    QTableWidget::closeEditor(editor, hint);
+    // Tab and Backtab move on to the next editor; any other end leaves the grid at rest.
+    if (hint != QAbstractItemDelegate::EditNextItem &&
+        hint != QAbstractItemDelegate::EditPreviousItem) {
+        Unselect();
+    }
+}
+
+void SettingsGrid::focusOutEvent(QFocusEvent* event) {
+    QTableWidget::focusOutEvent(event);
+    // Focus that moves into the grid's own editor stays with the grid.
+    const QWidget* focused = QApplication::focusWidget();
+    if (focused == nullptr || !isAncestorOf(focused)) {
+        Unselect();
+    }
+}
+
+void SettingsGrid::Unselect() {
+    clearSelection();
+    if (QItemSelectionModel* model = selectionModel()) {
+        model->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
     }
 }
 

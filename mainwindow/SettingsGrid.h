@@ -38,10 +38,25 @@ public:
     // limit (the maximum is tested first). Other rows and values are left alone.
     void ApplyLimits(int row);
 
+    // Where a caption's text is drawn within its cell: one pixel in from the left, up to the
+    // cell's right edge, so that the longest caption fits the column.
+    static QRect CaptionTextRect(const QRect& cell);
+
+    // The grid is as high as its rows, so it never scrolls to bring a cell into view.
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+
+protected:
+    // An edit that has ended, and focus that has gone to another control, leave no cell
+    // selected: the grid shows no highlight once the user is done with it.
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
 signals:
     void AfterEdit(int row);
 
 private:
+    void Unselect();
+
     std::span<const SettingsRow> rows_;
 };
 

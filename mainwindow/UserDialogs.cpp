@@ -2,8 +2,11 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QMimeDatabase>
+#include <QSettings>
 #include <QStringList>
 
 namespace holvane {
@@ -26,8 +29,80 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Qt's file dialog keeps its folder history, last folder and view in a settings file of the
+// user and reads it back in the next run. The program keeps no state between runs and reads no
+// configuration, so the settings files of both scopes are sent to a folder that can never exist
+// (a path through a device file): nothing is read from there and every write fails quietly. The
+// program itself uses no settings file, so nothing else is affected.
+void KeepNoSettingsFiles() {
+    static const bool done = [] {
+        const QString nowhere = QStringLiteral("/dev/null/holvane");
+        for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat}) {
+            QSettings::setPath(format, QSettings::UserScope, nowhere);
+            QSettings::setPath(format, QSettings::SystemScope, nowhere);
+        }
+        return true;
+    }();
+    static_cast<void>(done);
+}
+
+// Names the kind of a file and picks its icon from the name and the kind of entry alone. The
+// provider of Qt looks into a file's contents to tell its type, on the thread of the window,
+// and a file such as /proc/kmsg never ends: the window would hang while the user typed its
+// path. The icons are made once, here on the window's thread, since the dialog's model also
+// asks from a thread of its own.
+class NameOnlyIconProvider final : public QFileIconProvider {
+public:
+    NameOnlyIconProvider()
+        : folder_(QFileIconProvider::icon(Folder)),
+          file_(QFileIconProvider::icon(File)),
+          drive_(QFileIconProvider::icon(Drive)) {
+        setOptions(DontUseCustomDirectoryIcons);
+    }
+
+    QIcon icon(IconType type) const override {
+        switch (type) {
+            case Folder:
+                return folder_;
+            case Drive:
+                return drive_;
+            default:
+                return file_;
+        }
+    }
+
+    QIcon icon(const QFileInfo& info) const override {
+        if (info.isRoot()) {
+            return drive_;
+        }
+        return info.isDir() ? folder_ : file_;
+    }
+
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) {
+            return QStringLiteral("Folder");
+        }
+        const QList<QMimeType> byName = QMimeDatabase().mimeTypesForFileName(info.fileName());
+        if (!byName.isEmpty() && !byName.constFirst().comment().isEmpty()) {
+            return byName.constFirst().comment();
+        }
+        return QStringLiteral("File");
+    }
+
+private:
+    QIcon folder_;
+    QIcon file_;
+    QIcon drive_;
+};
+
 bool RunFileDialog(QWidget* owner, FileDialog& dialog, QFileDialog::AcceptMode mode) {
+    KeepNoSettingsFiles();
+    // Declared first: the dialog uses it until it is gone.
+    NameOnlyIconProvider icons;
     QFileDialog box(owner, FromUtf8(dialog.title));
+    // Qt's own dialog: a desktop's dialog would keep its own history of the user's files.
+    box.setOption(QFileDialog::DontUseNativeDialog, true);
+    box.setIconProvider(&icons);
     box.setAcceptMode(mode);
     // The open dialog takes any name, even of a file that does not exist; the action that
     // runs it then reports the file it cannot open.

@@ -51,7 +51,9 @@ public:
     virtual void OpenWithSystem(const QUrl& target) = 0;
 };
 
-// The dialogs of the desktop: QMessageBox, QFileDialog, QDesktopServices.
+// The dialogs of the desktop: QMessageBox, QFileDialog, QDesktopServices. The file dialogs are
+// Qt's own; they keep nothing in a settings file, and tell a file's kind by its name, never by
+// reading it, so no file can hold up the window while the user browses.
 class QtUserDialogs final : public UserDialogs {
 public:
     MessageAnswer ShowMessage(QWidget* owner, MessageKind kind, std::string_view text) override;

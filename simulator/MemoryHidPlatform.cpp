@@ -1,11 +1,13 @@
 #include "MemoryHidPlatform.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <stdexcept>
+#include <thread>
 
 #include "VirtualDetector.h"
 
@@ -36,15 +38,17 @@ struct MemoryHidPlatform::InterfaceState {
     std::deque<std::vector<std::uint8_t>> injected;
     std::vector<std::vector<std::uint8_t>> outputs;
     int readCalls = 0;
+    int inputReports = 0;
     int openCount = 0;
 };
 
 namespace {
 
 using State = MemoryHidPlatform::InterfaceState;
+using Clock = std::chrono::steady_clock;
 
 class MemoryHidDevice : public tovra::IHidDevice {
-  public:
+public:
     explicit MemoryHidDevice(std::shared_ptr<State> state) : state_(std::move(state)) {}
 
     bool GetAttributes(std::uint16_t& vendorId, std::uint16_t& productId) override {
@@ -63,29 +67,46 @@ class MemoryHidDevice : public tovra::IHidDevice {
     std::uint32_t InputReportLength() override { return state_->config.reportLength; }
 
     std::size_t Read(std::uint8_t* buffer, std::size_t n, unsigned timeoutMs) override {
-        const auto timeout = std::chrono::milliseconds(timeoutMs);
+        const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
         const std::size_t length = state_->config.reportLength;
         {
             std::lock_guard lock(state_->mutex);
             ++state_->readCalls;
         }
         const std::size_t reports = length >= 2 ? n / length : 0;
-        if (reports == 0) {
+        if (reports == 0 || cancelled_.load()) {
             return 0;
         }
-        if (state_->Gone()) {
-            WaitOut(timeout);
+        if (IsGone()) {
+            WaitUntil(deadline, [] { return false; });
             return 0;
         }
-        if (state_->detector != nullptr) {
-            return ReadFromDetector(buffer, reports, timeout);
+        std::size_t used = 0;
+        if (state_->detector == nullptr) {
+            used = ReadInjected(buffer, reports, deadline);
+        } else if (state_->config.paced) {
+            used = ReadPaced(buffer, reports, deadline);
+        } else {
+            used = ReadFromDetector(buffer, reports, deadline);
         }
-        return ReadInjected(buffer, reports, timeout);
+        std::lock_guard lock(state_->mutex);
+        state_->inputReports += static_cast<int>(used);
+        return used * length;
     }
 
-    std::size_t Write(const std::uint8_t* report, std::size_t n, unsigned /*timeoutMs*/) override {
-        if (state_->Gone() || n == 0 || n != state_->config.reportLength) {
+    std::size_t Write(const std::uint8_t* report, std::size_t n, unsigned timeoutMs) override {
+        if (IsGone() || n == 0 || n != state_->config.reportLength) {
             return 0;
+        }
+        if (state_->config.paced) {
+            // The next free slot of the output endpoint; the write returns once it is over.
+            const auto now = Clock::now();
+            const auto done = std::max(now, outputFree_) + PacedReportInterval;
+            if (done > now + std::chrono::milliseconds(timeoutMs)) {
+                return 0;
+            }
+            outputFree_ = done;
+            std::this_thread::sleep_until(done);
         }
         {
             std::lock_guard lock(state_->mutex);
@@ -100,46 +121,123 @@ class MemoryHidDevice : public tovra::IHidDevice {
         return n;
     }
 
-  private:
-    // Detector output is a byte stream: pack it into reports behind a 0 report-ID byte.
-    std::size_t ReadFromDetector(std::uint8_t* buffer, std::size_t reports,
-                                 std::chrono::milliseconds timeout) {
+    void CancelReads() override {
+        cancelled_.store(true);
+        {
+            std::lock_guard lock(state_->mutex);
+            state_->changed.notify_all();
+        }
+        if (state_->detector != nullptr) {
+            state_->detector->WakeReaders();
+        }
+    }
+
+    bool IsGone() const override {
+        if (!gone_.load() && state_->Gone()) {
+            gone_.store(true);  // stays gone until closed, even when plugged in again
+        }
+        return gone_.load();
+    }
+
+private:
+    struct PendingReport {
+        std::vector<std::uint8_t> bytes;
+        Clock::time_point arrival;
+    };
+
+    // Detector output is a byte stream: packs `got` bytes into reports behind a 0 report-ID byte
+    // at buffer, the last one zero-filled. Returns the reports used.
+    std::size_t Pack(const std::uint8_t* bytes, std::size_t got, std::uint8_t* buffer) const {
         const std::size_t length = state_->config.reportLength;
         const std::size_t room = length - 1;
-        std::vector<std::uint8_t> bytes(reports * room);
-        const std::size_t got = state_->detector->ReadOutput(bytes.data(), bytes.size(), timeout);
         const std::size_t used = (got + room - 1) / room;
         std::memset(buffer, 0, used * length);
         for (std::size_t r = 0; r < used; ++r) {
             const std::size_t take = std::min(room, got - r * room);
-            std::memcpy(buffer + r * length + 1, bytes.data() + r * room, take);
+            std::memcpy(buffer + r * length + 1, bytes + r * room, take);
         }
-        return used * length;
+        return used;
+    }
+
+    static std::chrono::milliseconds Left(Clock::time_point deadline) {
+        return std::chrono::ceil<std::chrono::milliseconds>(
+            std::max(deadline - Clock::now(), Clock::duration::zero()));
+    }
+
+    std::size_t ReadFromDetector(std::uint8_t* buffer, std::size_t reports,
+                                 Clock::time_point deadline) {
+        const std::size_t room = state_->config.reportLength - 1;
+        std::vector<std::uint8_t> bytes(reports * room);
+        const std::size_t got =
+            state_->detector->ReadOutput(bytes.data(), bytes.size(), Left(deadline), &cancelled_);
+        return Pack(bytes.data(), got, buffer);
+    }
+
+    // What is due is taken from the detector at once, as reports that reach the host one slot
+    // apart; a read hands out those that have arrived.
+    std::size_t ReadPaced(std::uint8_t* buffer, std::size_t reports, Clock::time_point deadline) {
+        const std::size_t length = state_->config.reportLength;
+        if (pending_.empty()) {
+            const std::size_t queue = std::max<std::size_t>(state_->config.maxInputQueue, 1);
+            std::vector<std::uint8_t> bytes(queue * (length - 1));
+            const std::size_t got = state_->detector->ReadOutput(bytes.data(), bytes.size(),
+                                                                 Left(deadline), &cancelled_);
+            std::vector<std::uint8_t> packed(queue * length);
+            const std::size_t used = Pack(bytes.data(), got, packed.data());
+            const auto now = Clock::now();
+            for (std::size_t r = 0; r < used; ++r) {
+                lastArrival_ = std::max(now, lastArrival_) + PacedReportInterval;
+                pending_.push_back({std::vector<std::uint8_t>(packed.begin() + r * length,
+                                                              packed.begin() + (r + 1) * length),
+                                    lastArrival_});
+            }
+            if (used == 0) {
+                return 0;
+            }
+        }
+        if (!WaitUntil(std::min(pending_.front().arrival, deadline), [] { return false; })) {
+            return 0;
+        }
+        const auto now = Clock::now();
+        std::size_t used = 0;
+        while (used < reports && !pending_.empty() && pending_.front().arrival <= now) {
+            std::memcpy(buffer + used * length, pending_.front().bytes.data(), length);
+            pending_.pop_front();
+            ++used;
+        }
+        return used;
     }
 
     std::size_t ReadInjected(std::uint8_t* buffer, std::size_t reports,
-                             std::chrono::milliseconds timeout) {
+                             Clock::time_point deadline) {
         const std::size_t length = state_->config.reportLength;
         std::unique_lock lock(state_->mutex);
-        state_->changed.wait_for(lock, timeout, [this] { return !state_->injected.empty(); });
+        state_->changed.wait_until(lock, deadline,
+                                   [this] { return !state_->injected.empty() || cancelled_; });
         std::size_t used = 0;
-        while (state_->pluggedIn && used < reports && !state_->injected.empty()) {
+        while (!cancelled_ && state_->pluggedIn && used < reports && !state_->injected.empty()) {
             std::memcpy(buffer + used * length, state_->injected.front().data(), length);
             state_->injected.pop_front();
             ++used;
         }
-        return used * length;
+        return used;
     }
 
-    // A device that is gone answers nothing; the read still takes its time.
-    void WaitOut(std::chrono::milliseconds timeout) {
+    // Waits until the deadline, done() or CancelReads; false when cancelled.
+    template <typename Done>
+    bool WaitUntil(Clock::time_point deadline, Done done) {
         std::unique_lock lock(state_->mutex);
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (state_->changed.wait_until(lock, deadline) != std::cv_status::timeout) {
-        }
+        state_->changed.wait_until(lock, deadline, [&] { return cancelled_.load() || done(); });
+        return !cancelled_.load();
     }
 
     std::shared_ptr<State> state_;
+    std::atomic<bool> cancelled_{false};
+    mutable std::atomic<bool> gone_{false};
+    // Paced mode: the output side belongs to the writing thread, the input side to the reader.
+    Clock::time_point outputFree_{};
+    Clock::time_point lastArrival_{};
+    std::deque<PendingReport> pending_;
 };
 
 }  // namespace
@@ -218,6 +316,12 @@ int MemoryHidPlatform::ReadCalls(const std::string& path) const {
     auto state = Require(Find(path));
     std::lock_guard lock(state->mutex);
     return state->readCalls;
+}
+
+int MemoryHidPlatform::InputReportCount(const std::string& path) const {
+    auto state = Require(Find(path));
+    std::lock_guard lock(state->mutex);
+    return state->inputReports;
 }
 
 int MemoryHidPlatform::OpenCount(const std::string& path) const {

@@ -7,16 +7,22 @@
 // whole report already queued that fits. The detector's output byte stream is packed back to
 // back into reports of ReportLength - 1 bytes behind the report-ID byte, the last one zero-filled.
 //
-// A device whose interface was unplugged, or whose detector lost the link, is gone: its writes
-// return 0 at once and its reads wait out their time-out and return 0 (like a read that finds
-// nothing, so a reader thread that retries does not spin). Such an interface is no longer listed
-// and cannot be opened.
+// A device whose interface was unplugged, or whose detector lost the link, is gone (IsGone): its
+// writes return 0 at once and its reads wait out their time-out and return 0 (like a read that
+// finds nothing, so a reader thread that retries does not spin). Such an interface is no longer
+// listed and cannot be opened. CancelReads ends every wait of a read at once.
+//
+// A paced interface bound to a detector moves one report per millisecond each way, as a USB
+// full-speed host schedules an interrupt endpoint pair: a write takes the next free 1 ms slot of
+// the output endpoint and returns once it is over, and the detector's answer reaches the host one
+// report per 1 ms slot of the input endpoint, the first one slot after it is due.
 //
 // Thread safety: every function may be called from any thread; a device's Read and Write may run
 // at the same time on two threads. The platform must outlive the devices it opened and the
 // detectors bound to it must outlive the platform's use.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -38,7 +44,10 @@ struct MemoryHidInterface {
     std::uint32_t reportLength = 65;   // report-ID byte included; 0 = cannot be found out
     std::uint32_t maxInputQueue = 64;  // SetInputQueueSize(n) succeeds iff 1 <= n <= this
     bool attributesReadable = true;    // false: GetAttributes fails
+    bool paced = false;                // one report per PacedReportInterval each way
 };
+
+inline constexpr std::chrono::microseconds PacedReportInterval{1000};
 
 class MemoryHidPlatform : public tovra::IHidPlatform {
 public:
@@ -62,7 +71,8 @@ public:
     // Counters for tests. Unknown paths throw std::out_of_range.
     std::vector<std::vector<std::uint8_t>> OutputReports(const std::string& path) const;
     int ReadCalls(const std::string& path) const;  // device Read calls, every device of the path
-    int OpenCount(const std::string& path) const;  // successful opens
+    int InputReportCount(const std::string& path) const;  // input reports handed out by reads
+    int OpenCount(const std::string& path) const;         // successful opens
 
     std::vector<tovra::HidInterfaceInfo> ListInterfaces() override;
     std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override;

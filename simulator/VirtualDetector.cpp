@@ -289,14 +289,15 @@ void VirtualDetector::DropLink() {
 }
 
 std::size_t VirtualDetector::ReadOutput(std::uint8_t* buffer, std::size_t n,
-                                        std::chrono::milliseconds timeout) {
+                                        std::chrono::milliseconds timeout,
+                                        const std::atomic<bool>* cancelled) {
     std::unique_lock lock(mutex_);
     const auto deadline = Clock::now() + timeout;
     const auto frontDue = [this] {
         return !linkLost_ && !output_.empty() && output_.front().due <= Clock::now();
     };
     while (!frontDue()) {
-        if (Clock::now() >= deadline) {
+        if (Clock::now() >= deadline || (cancelled != nullptr && cancelled->load())) {
             return 0;
         }
         auto wakeAt = deadline;
@@ -318,6 +319,11 @@ std::size_t VirtualDetector::ReadOutput(std::uint8_t* buffer, std::size_t n,
         }
     }
     return copied;
+}
+
+void VirtualDetector::WakeReaders() {
+    std::lock_guard lock(mutex_);
+    outputDue_.notify_all();
 }
 
 std::size_t VirtualDetector::PendingOutput() const {

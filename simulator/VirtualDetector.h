@@ -12,6 +12,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -63,8 +64,12 @@ public:
 
     // Waits up to timeout for detector output that is due, then copies as much of it as is due
     // and fits into buffer, without further waiting. Returns the bytes copied, 0 at the time-out.
-    // Once the link is lost nothing is due any more: every call waits out its time-out.
-    std::size_t ReadOutput(std::uint8_t* buffer, std::size_t n, std::chrono::milliseconds timeout);
+    // Once the link is lost nothing is due any more: every call waits out its time-out. A wait
+    // also ends, with 0, once *cancelled is true when WakeReaders is called (or when it starts).
+    std::size_t ReadOutput(std::uint8_t* buffer, std::size_t n, std::chrono::milliseconds timeout,
+                           const std::atomic<bool>* cancelled = nullptr);
+    // Wakes every ReadOutput that waits, so that it looks at its cancel flag again.
+    void WakeReaders();
 
     // Detector output bytes queued, due or not.
     std::size_t PendingOutput() const;

@@ -39,8 +39,9 @@
  *  - Parameter calls wait up to their time-out for the reply. After a request on the same device
  *    went unanswered, the next call first waits up to about 500 ms for the link to settle, so
  *    that a late reply to the old request is not taken for the new one.
- *  - The reader thread waits up to 100 ms per HID read; that is how late DEV_Pause can take
- *    effect. DEV_Delete wakes it at once.
+ *  - The reader thread waits up to a second per HID read while nothing arrives. DEV_Pause takes
+ *    effect at once (what that read brings is held back until DEV_Resume), and DEV_Delete wakes
+ *    it at once.
  * Nothing else waits on the detector, and no call holds a lock of the library while it waits:
  * the reader thread keeps filling the receive queues meanwhile.
  *
@@ -137,9 +138,9 @@ TOVRA_API TOVRA_DEV TOVRA_CALL DEV_Create(void);
  * Afterwards the reader is still paused: call DEV_Resume before any parameter call. */
 TOVRA_API unsigned char TOVRA_CALL DEV_Open(TOVRA_DEV dev, const char* path, const char* login);
 
-/* Adds 1 to the reader thread's pause count. The reader stops at the end of its current cycle,
- * within about 100 ms; while it is paused, arriving reports wait in the HID driver's queue and
- * reach no stream. Returns 1. Never blocks. */
+/* Adds 1 to the reader thread's pause count. From then on, until the count is back at 0,
+ * arriving reports reach no stream: they wait in the HID driver's queue, or, for the read under
+ * way when the pause came, inside the library. Returns 1. Never blocks. */
 TOVRA_API int32_t TOVRA_CALL DEV_Pause(TOVRA_DEV dev);
 
 /* Takes 1 from the pause count when it is above 0 (extra calls change nothing); the reader runs

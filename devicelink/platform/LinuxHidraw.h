@@ -32,12 +32,19 @@ struct HidrawNodeFacts {
 
 // An open hidraw node, or any file descriptor that delivers one report per read (a
 // SOCK_SEQPACKET socket stands in for a node in the tests).
+//
+// hidraw's poll always reports a node writable, and its write() blocks until the USB transfer
+// is done (up to the kernel's 5 s), whatever the file's non-blocking flag says. So a report is
+// written by a writer thread of the device, started by the first Write, while Write waits for it
+// with its own time-out: a report not taken in time gives 0, and until that write has ended
+// every later Write gives 0 at once. The device may be closed while such a write is still under
+// way: the writer thread then ends on its own when the kernel gives up, and closes the node.
 class LinuxHidrawDevice : public IHidDevice {
-  public:
+public:
     // hidraw keeps a fixed queue of 64 input reports per open file.
     static constexpr std::uint32_t kInputQueueSize = 64;
 
-    // Takes ownership of fd and switches it to non-blocking mode.
+    // Takes ownership of fd, which may or may not be in non-blocking mode.
     LinuxHidrawDevice(int fd, const HidrawNodeFacts& facts);
     ~LinuxHidrawDevice() override;
     LinuxHidrawDevice(const LinuxHidrawDevice&) = delete;
@@ -49,16 +56,22 @@ class LinuxHidrawDevice : public IHidDevice {
     std::uint32_t InputReportLength() override;
     // A report shorter than the report length is padded with zeros to it; a longer one is cut.
     // When the node fails (device gone), the call still lasts its time-out, so that a reader
-    // calling it in a loop keeps its pace instead of spinning.
+    // calling it in a loop keeps its pace instead of spinning; CancelReads ends that wait too.
     std::size_t Read(std::uint8_t* buffer, std::size_t n, unsigned timeoutMs) override;
     std::size_t Write(const std::uint8_t* report, std::size_t n, unsigned timeoutMs) override;
+    void CancelReads() override;
+    bool IsGone() const override;
 
-  private:
+    struct Node;    // the descriptors, shared with the writer thread
+    struct Writer;  // the writer thread's hand-over
+
+private:
     enum class Take { kReport, kNothingQueued, kFailed };
     Take TakeReport(std::uint8_t* slot);
 
-    int fd_;
+    std::shared_ptr<Node> node_;
     HidrawNodeFacts facts_;
+    std::shared_ptr<Writer> writer_;  // null until the first Write
 };
 
 struct HidrawOpenResult {
@@ -92,7 +105,7 @@ bool ParseHidUevent(std::string_view text, std::uint16_t& bus, std::uint16_t& ve
                     std::uint16_t& productId);
 
 class LinuxHidrawPlatform : public IHidPlatform {
-  public:
+public:
     explicit LinuxHidrawPlatform(std::string sysfsRoot = "/sys", std::string devRoot = "/dev");
 
     // Every hidraw node, whatever its ids, in ascending order of its number.
@@ -103,7 +116,7 @@ class LinuxHidrawPlatform : public IHidPlatform {
     // files, without opening any node. OpenHidrawNode then tells why a node cannot be opened.
     std::vector<HidrawNode> ListNodes() const;
 
-  private:
+private:
     std::string sysfsRoot_;
     std::string devRoot_;
 };

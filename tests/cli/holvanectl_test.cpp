@@ -1,10 +1,17 @@
 // holvanectl end to end against the virtual detector (--simulate, --save-state).
 #include <gtest/gtest.h>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonParseError>
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <regex>
 
+#include "../ChildProcess.h"
 #include "CliFixture.h"
 #include "DemoContent.h"
 #include "Fileio.h"
@@ -60,12 +67,14 @@ TEST_F(HolvanectlTest, BackupOfASeededDetectorEqualsTheSeed) {
     EXPECT_NE(result.err.find("read My Pattern 6\n"), std::string::npos);
 }
 
-TEST_F(HolvanectlTest, FailedBackupGivesTheWindowsMessageAndNoFile) {
+TEST_F(HolvanectlTest, FailedConnectionPointsToTheListAndWritesNoFile) {
     // No detector attached (and no simulation).
     const auto result = Holvanectl({"backup", Path("none.vantor")});
     EXPECT_EQ(result.status, ExitFailed);
     EXPECT_EQ(result.err,
-              "Could not connect to the Vantor.\nCheck the connection and try again.\n");
+              "Could not connect to the Vantor.\nCheck the connection and try again.\n"
+              "Run 'holvanectl list' to see the detectors found and why any could not be "
+              "opened.\n");
     EXPECT_FALSE(std::filesystem::exists(Path("none.vantor")));
 }
 
@@ -112,12 +121,29 @@ TEST_F(HolvanectlTest, RestoreAsksFirstAndRefusesWithoutATerminal) {
 
 TEST_F(HolvanectlTest, RestoreChecksTheFileBeforeConnecting) {
     auto bytes = FileBytes((WriteDemoSeed(Path("seed.vantor")), Path("seed.vantor")));
+    const std::int32_t sum = FileChecksum(std::span(bytes).first(3368));
     bytes[100] ^= 0x01;
     WriteBytes(Path("bad.vantor"), bytes);
-    // No --simulate: a connection attempt would fail with the connect message instead.
-    const auto result = Holvanectl({"restore", Path("bad.vantor"), "--yes"});
-    EXPECT_EQ(result.status, ExitFailed);
-    EXPECT_EQ(result.err, "The file has corrupted data.\n");
+    ASSERT_EQ(WriteModeFile(Path("m.mode"), ModeRecord{}), FileResult::Success);
+    struct Case {
+        std::string file;
+        std::string message;
+    };
+    const Case cases[] = {
+        {Path("bad.vantor"), "The file '" + Path("bad.vantor") +
+                                 "' has corrupted data: checksum mismatch: stored " +
+                                 std::to_string(sum) + ", computed " + std::to_string(sum + 1) +
+                                 " over bytes 0..3367.\n"},
+        {Path("m.mode"), "The file '" + Path("m.mode") + "' is a mode file, not a backup file.\n"},
+        {Path("missing"),
+         "Could not open the file '" + Path("missing") + "': no such file or directory.\n"},
+    };
+    for (const Case& c : cases) {
+        // No --simulate: a connection attempt would fail with the connect message instead.
+        const auto result = Holvanectl({"restore", c.file, "--yes"});
+        EXPECT_EQ(result.status, ExitFailed);
+        EXPECT_EQ(result.err, c.message);
+    }
 }
 
 // ---- show ----
@@ -142,13 +168,14 @@ TEST_F(ShowTest, ShowsEveryKindByItsMagicNumberNotItsName) {
     PatternRecord pattern{};
     SetPatternCell(pattern, 34, 49, true);
     pattern[0] = 0x5A;
+    pattern[PatternGridOffset + 5 * 7 + 4] |= 0x08;  // column 7: a bit that is no cell
 
     const std::vector<ShowCase> cases = {
         {"a.txt",
          [&](const std::string& f) { WriteModeFile(f, mode); },
          {"kind: mode file (magic 0xAABBCC01)", "valid: yes", "  has-pattern flag (offset 4)   01",
-          "  Audio Response                Pitch Hold", "    22..25    ab 00 00 00",
-          "  #................................................."}},
+          "  Audio Response                Pitch Hold (byte 9, which no item stands for)",
+          "    22..25    ab 00 00 00", "  #................................................."}},
         {"b.mode",
          [&](const std::string& f) { WriteUniversalFile(f, universal); },
          {"kind: universal settings file (magic 0xDEAA0233)", "  Sensitivity Auto Level        -2",
@@ -157,11 +184,15 @@ TEST_F(ShowTest, ShowsEveryKindByItsMagicNumberNotItsName) {
          [&](const std::string& f) { WritePatternFile(f, pattern); },
          {"kind: pattern file (magic 0x0A23FF77)",
           "    0..11     5a 00 00 00 00 00 00 00 00 00 00 00",
+          "  bits no cell shows (3..7 of each column's fifth byte), columns:\n"
+          "    0..9      00 00 00 00 00 00 00 08 00 00\n",
           "  .................................................#"}},
         {"d.vantor",
          [&](const std::string& f) { WriteDemoSeed(f); },
          {"kind: backup file (magic 0xBACD0148)", "[My Mode 2]",
-          "  absent: the backup holds no such mode",
+          "  absent: the backup holds no such mode; its 292 bytes at file offset " +
+              std::to_string(FileBody + backup::UserMode(1)) + " are all zero",
+          "  bits no cell shows (3..7 of each column's fifth byte): all clear",
           "[My Mode 3 pattern]  file offset 912, 266 bytes",
           "[Preferences]  file offset 1490, 16 bytes", "  Contrast                      "}},
     };
@@ -174,10 +205,11 @@ TEST_F(ShowTest, ShowsEveryKindByItsMagicNumberNotItsName) {
             EXPECT_NE(result.out.find(line), std::string::npos) << line << "\n" << result.out;
         }
     }
-    // 35 lines of 50 cells for the one pattern of a pattern file.
+    // The header, the section, the header and trailer bytes, the bits no cell shows (one line
+    // and five of ten columns) and 35 lines of 50 cells for the one pattern of a pattern file.
     const auto out = Holvanectl({"show", Path("c")}).out;
     EXPECT_EQ(std::count_if(out.begin(), out.end(), [](char ch) { return ch == '\n'; }),
-              4 + 2 + 3 + 35);
+              4 + 2 + 3 + 6 + 35);
 }
 
 TEST_F(ShowTest, CorruptedFilesSayWhichCheckFails) {
@@ -198,25 +230,89 @@ TEST_F(ShowTest, CorruptedFilesSayWhichCheckFails) {
     std::vector<std::uint8_t> foreign(good.size(), 0x11);
     const std::vector<Case> cases = {
         {"flipped", flipped,
-         "valid: no: checksum mismatch: stored " + std::to_string(stored) + ", computed " +
+         "checksum mismatch: stored " + std::to_string(stored) + ", computed " +
              std::to_string(stored + 1) + " over bytes 0..269"},
-        {"short", shortened, "valid: no: too short: 200 bytes, a pattern file has 274"},
+        {"short", shortened, "too short: 200 bytes, a pattern file has 274"},
         {"foreign", foreign,
-         "valid: no: unknown magic number 0x11111111: not a mode, pattern, universal-settings or "
-         "backup file"},
-        {"tiny", {0x77, 0xFF}, "valid: no: too short for a magic number"},
+         "unknown magic number 0x11111111: not a mode, pattern, universal-settings or backup "
+         "file"},
+        {"tiny", {0x77, 0xFF}, "too short for a magic number"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteBytes(Path(c.name), c.bytes);
         const auto result = Holvanectl({"show", Path(c.name)});
         EXPECT_EQ(result.status, ExitFailed);
-        EXPECT_NE(result.out.find(c.problem + "\n"), std::string::npos) << result.out;
-        EXPECT_EQ(result.err, "The file has corrupted data.\n");
+        EXPECT_NE(result.out.find("valid: no: " + c.problem + "\n"), std::string::npos)
+            << result.out;
+        EXPECT_EQ(result.err,
+                  "The file '" + Path(c.name) + "' has corrupted data: " + c.problem + ".\n");
     }
-    const auto missing = Holvanectl({"show", Path("missing")});
-    EXPECT_EQ(missing.status, ExitFailed);
-    EXPECT_EQ(missing.err, "Could not open the file.\n");
+}
+
+// Every byte and bit of a file is shown: a change to any one of them that no row shows, or that
+// a list row shows as the text of another value, changes the text.
+TEST_F(ShowTest, AChangeNoRowShowsStillChangesTheText) {
+    VirtualDetector detector;
+    simulator::SeedDemoContent(detector);
+    BackupPayload base = detector.SaveBackup();
+    base[backup::CurrentMode + modesettings::AudioResponse] = 3;  // "Pitch Hold"
+    ASSERT_EQ(base[backup::UserModePresent(1)], 0);               // My Mode 2 is absent
+    struct Edit {
+        const char* what;
+        std::size_t at;
+        std::uint8_t value;
+    };
+    const Edit edits[] = {
+        {"a list row's value that no item stands for", modesettings::AudioResponse, 9},
+        {"a bit of a stored pattern that is no cell", backup::MyPattern(0) + PatternGridOffset + 4,
+         0x80},
+        {"the same bit of the current mode's pattern",
+         ModePatternOffset + PatternGridOffset + 5 * 49 + 4, 0x08},
+        {"a byte of an absent user mode", backup::UserMode(1) + 10, 1},
+        {"a pattern's trailer byte", backup::Swiftveil + PatternSize - 1, 7},
+    };
+    ASSERT_EQ(WriteBackupFile(Path("base.vantor"), base), FileResult::Success);
+    const auto original = Holvanectl({"show", Path("base.vantor")});
+    ASSERT_EQ(original.status, ExitSuccess);
+    for (const Edit& e : edits) {
+        SCOPED_TRACE(e.what);
+        BackupPayload edited = base;
+        ASSERT_NE(edited[e.at], e.value);
+        edited[e.at] = e.value;
+        ASSERT_EQ(WriteBackupFile(Path("edited.vantor"), edited), FileResult::Success);
+        const auto shown = Holvanectl({"show", Path("edited.vantor")});
+        EXPECT_EQ(shown.status, ExitSuccess);
+        EXPECT_NE(shown.out.substr(shown.out.find('\n')),
+                  original.out.substr(original.out.find('\n')));
+    }
+}
+
+TEST_F(ShowTest, JsonIsValidForAFileNameThatIsNotUtf8) {
+    const std::string name = Path("caf\xE9 \xC3\xA9\xFF\"q\".glb");  // Latin-1, UTF-8, stray
+    UniversalSettingsRecord record{};
+    ASSERT_EQ(WriteUniversalFile(name, record), FileResult::Success);
+    const auto result = Holvanectl({"show", name, "--json"});
+    ASSERT_EQ(result.status, ExitSuccess) << result.err;
+    QJsonParseError error{};
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray::fromStdString(result.out), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+    EXPECT_EQ(document["file"].toString().toStdString(), Path("caf\uFFFD \u00E9\uFFFD\"q\".glb"));
+    std::string hex;
+    for (const char c : name) {
+        char digits[3];
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    EXPECT_EQ(document["fileHex"].toString().toStdString(), hex);
+    EXPECT_EQ(document["kind"].toString().toStdString(), "universal settings");
+    // A UTF-8 name needs no second form.
+    ASSERT_EQ(WriteUniversalFile(Path("caf\xC3\xA9.glb"), record), FileResult::Success);
+    const auto plain = Holvanectl({"show", Path("caf\xC3\xA9.glb"), "--json"});
+    ASSERT_EQ(plain.status, ExitSuccess);
+    EXPECT_NE(plain.out.find("\"file\": \"" + Path("caf\xC3\xA9.glb") + "\""), std::string::npos);
+    EXPECT_EQ(plain.out.find("fileHex"), std::string::npos);
 }
 
 std::vector<std::uint8_t> FromHex(const std::string& hex) {
@@ -252,7 +348,89 @@ TEST_F(ShowTest, JsonCarriesTheRawBytesOfTheFileAndOfEachRecord) {
         ASSERT_LE(offset + part.size(), bytes.size());
         EXPECT_TRUE(std::equal(part.begin(), part.end(), bytes.begin() + offset)) << offset;
     }
-    EXPECT_EQ(records, 2 + 2 * 2 + 2 + 7);  // current mode, two user modes, settings, patterns
+    // The current mode, two user modes and the two absent ones, settings, patterns.
+    EXPECT_EQ(records, 2 + 2 * 2 + 2 + 2 + 7);
+}
+
+// ---- messages about files ----
+
+// holvanectl names the file and the reason; every input is refused at once when it is no regular
+// file, and a command on a named pipe fails instead of waiting for a writer.
+TEST_F(HolvanectlTest, FileMessagesNameTheFileAndTheReason) {
+    WriteDemoSeed(Path("seed.vantor"));
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0644), 0);
+    std::filesystem::create_directory(Path("folder.vantor"));
+    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), UniversalSettingsRecord{}), FileResult::Success);
+    ASSERT_EQ(WriteModeFile(Path("m.mode"), ModeRecord{}), FileResult::Success);
+    WriteBytes(Path("secret.glb"), FileBytes(Path("u.glb")));
+    ::chmod(Path("secret.glb").c_str(), 0600);
+    ::chmod(Path("").c_str(), 0755);
+    const std::string pipe =
+        "Could not open the file '" + Path("pipe") + "': it is a named pipe, not a regular file.\n";
+    const std::vector<std::string> sim = {"--simulate", Path("seed.vantor")};
+    struct Case {
+        std::vector<std::string> args;
+        bool asUser;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"show", Path("pipe")}, false, pipe},
+        {{"show", Path("pipe"), "--json"}, false, pipe},
+        {{"restore", Path("pipe"), "--yes"}, false, pipe},
+        {{"--demo", "upload", Path("pipe")}, false, pipe},
+        {{"picture", Path("pipe"), "-o", Path("p.png")}, false, pipe},
+        {{"--simulate", Path("pipe"), "list"}, false, pipe},
+        {{"show", Path("folder.vantor")},
+         false,
+         "Could not open the file '" + Path("folder.vantor") +
+             "': it is a folder, not a regular file.\n"},
+        {{"show", Path("secret.glb")},
+         true,
+         "Could not open the file '" + Path("secret.glb") + "': permission denied.\n"},
+        {{"--demo", "upload", Path("u.glb"), "--slot", "My Mode 1"},
+         false,
+         "holvanectl: universal settings take no slot\n"},
+        {{"picture", Path("u.glb"), "-o", Path("p.png")},
+         false,
+         "The file '" + Path("u.glb") +
+             "' is a universal settings file, not a pattern or mode file: only these hold one "
+             "pattern to draw.\n"},
+        {{"--simulate", Path("m.mode"), "list"},
+         false,
+         "The file '" + Path("m.mode") + "' is a mode file, not a backup file.\n"},
+        {{"--demo", "backup", Path("folder.vantor")},
+         false,
+         "Could not create the file '" + Path("folder.vantor") +
+             "' to save the backup: it is a folder, not a regular file.\n"},
+        {{"--demo", "download", "universal", "-o", Path("nowhere/u")},
+         false,
+         "Could not create the file '" + Path("nowhere/u.glb") +
+             "' to save the universal settings: no such file or directory.\n"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& a : c.args) {
+            line += a + " ";
+        }
+        SCOPED_TRACE(line);
+        const childprocess::ChildRun run = childprocess::RunInChild(
+            [&] {
+                const test::RunResult r = Holvanectl(c.args);
+                return std::to_string(r.status) + "\n" + r.err;
+            },
+            c.asUser);
+        if (run.end == childprocess::ChildRun::End::CannotSwitchUser) {
+            std::cout << "[  SKIPPED ] " << line << ": cannot run as another user\n";
+            continue;
+        }
+        ASSERT_EQ(run.end, childprocess::ChildRun::End::Finished)
+            << "holvanectl blocked or crashed";
+        const std::string status = c.err.starts_with("holvanectl:") ? "2" : "1";
+        // The message ends what the command wrote (a backup's progress lines come first).
+        EXPECT_TRUE(run.answer.starts_with(status + "\n")) << run.answer;
+        EXPECT_TRUE(run.answer.ends_with("\n" + c.err)) << run.answer;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("p.png")));
 }
 
 // ---- single-record transfers ----
@@ -340,8 +518,14 @@ TEST_F(HolvanectlTest, PictureIsTheFullDrawingScaledUp) {
     WriteModeSettingsFile(Path("m.mode"), mode);
     const auto noPattern = Holvanectl({"picture", Path("m.mode"), "-o", Path("m.png")});
     EXPECT_EQ(noPattern.status, ExitFailed);
-    EXPECT_EQ(noPattern.err, "The specified file does not contain a pattern.\n");
+    EXPECT_EQ(noPattern.err, "The mode file '" + Path("m.mode") +
+                                 "' holds no pattern, only the mode's settings.\n");
     EXPECT_FALSE(std::filesystem::exists(Path("m.png")));
+
+    const std::string unwritable = Path("no-such-folder/p.png");
+    const auto failed = Holvanectl({"picture", Path("p.ptrn"), "-o", unwritable});
+    EXPECT_EQ(failed.status, ExitFailed);
+    EXPECT_EQ(failed.err, "Could not save the picture in " + unwritable + ".\n");
 }
 
 TEST_F(HolvanectlTest, UdevRuleGrantsTheSeatUserAccessToTheDetectorsHidrawNodes) {

@@ -1,8 +1,12 @@
 #include "Fileio.h"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -10,11 +14,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <map>
 #include <numeric>
 #include <string>
 #include <vector>
 
+#include "../ChildProcess.h"
 #include "SettingsRows.h"
 
 using namespace holvane;
@@ -28,7 +35,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileioTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         std::string pattern = (fs::temp_directory_path() / "holvane-fileio-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
@@ -84,24 +91,24 @@ struct KindOps {
     FileResult (*readUntouched)(const std::string&, bool& untouched);
 };
 
-template <typename Record, FileResult (*Write)(const std::string&, const Record&),
-          FileResult (*Read)(const std::string&, Record&)>
+template <typename Record, FileResult (*Write)(const std::string&, const Record&, FileFailure*),
+          FileResult (*Read)(const std::string&, Record&, FileFailure*)>
 KindOps Ops(FileKind kind) {
     return {kind,
             [](const std::string& name) {
                 Record r = Counting<std::tuple_size_v<Record>>(1);
-                return Write(name, r);
+                return Write(name, r, nullptr);
             },
             [](const std::string& name, bool& untouched) {
                 Record r;
                 r.fill(0xA5);
-                const FileResult result = Read(name, r);
+                const FileResult result = Read(name, r, nullptr);
                 untouched = std::ranges::all_of(r, [](std::uint8_t b) { return b == 0xA5; });
                 return result;
             }};
 }
 
-FileResult ReadModeOnly(const std::string& name, ModeRecord& mode) {
+FileResult ReadModeOnly(const std::string& name, ModeRecord& mode, FileFailure*) {
     std::uint8_t flag = 0xA5;
     const FileResult r = ReadModeFile(name, mode, flag);
     if (r != FileResult::Success && flag != 0xA5) {
@@ -225,6 +232,43 @@ TEST_F(FileioTest, ModeSettingsFileHoldsZerosForThePattern) {
     EXPECT_THAT(PatternOf(back), Each(0));
 }
 
+TEST_F(FileioTest, ThePatternOfAPatternOrModeFile) {
+    PatternRecord stored{};
+    stored.fill(0x5A);
+    ModeRecord mode{};
+    std::ranges::copy(stored, mode.begin() + ModePatternOffset);
+    ASSERT_EQ(WritePatternFile(Path("p.ptrn"), stored), FileResult::Success);
+    ASSERT_EQ(WriteModeFile(Path("m.mode"), mode), FileResult::Success);
+    ASSERT_EQ(WriteModeSettingsFile(Path("s.mode"), mode), FileResult::Success);
+    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), UniversalSettingsRecord{}), FileResult::Success);
+
+    struct Case {
+        std::string file;
+        FileKind kind;
+        FileResult result;
+        bool holds;
+    };
+    const Case cases[] = {
+        {"p.ptrn", FileKind::Pattern, FileResult::Success, true},
+        {"m.mode", FileKind::Mode, FileResult::Success, true},
+        {"s.mode", FileKind::Mode, FileResult::Success, false},  // settings only
+        {"u.glb", FileKind::Universal, FileResult::Success, false},
+        {"m.mode", FileKind::Pattern, FileResult::ChecksumMismatch, false},  // other length
+        {"none.ptrn", FileKind::Pattern, FileResult::CannotOpen, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        PatternRecord pattern{};
+        pattern.fill(0x11);
+        bool holds = !c.holds;
+        EXPECT_EQ(ReadPatternOfFile(Path(c.file), c.kind, pattern, holds), c.result);
+        EXPECT_EQ(holds, c.holds);
+        PatternRecord expected{};
+        expected.fill(0x11);
+        EXPECT_EQ(pattern, c.holds ? stored : expected);
+    }
+}
+
 TEST_F(FileioTest, ModeFileFlagIsDeliveredAsStored) {
     ASSERT_EQ(WriteModeFile(Path("m.mode"), ModeRecord{}), FileResult::Success);
     Bytes image = Load(Path("m.mode"));
@@ -287,7 +331,7 @@ TEST_F(FileioTest, MissingShortAndLongerFiles) {
         bool untouched = false;
         EXPECT_EQ(ops.readUntouched(Path("missing"), untouched), FileResult::CannotOpen);
         EXPECT_TRUE(untouched);
-        EXPECT_EQ(ops.readUntouched(dir_.string(), untouched), FileResult::ReadFailed);
+        EXPECT_EQ(ops.readUntouched(dir_.string(), untouched), FileResult::CannotOpen);
         EXPECT_TRUE(untouched);
 
         ASSERT_EQ(ops.write(Path("f")), FileResult::Success);
@@ -322,38 +366,6 @@ TEST_F(FileioTest, ReadFileKindByMagic) {
     EXPECT_EQ(kind, FileKind::Mode);
 }
 
-TEST_F(FileioTest, SaveReplacesAnExistingFileAndKeepsItsPermissions) {
-    Store(Path("u.glb"), Bytes(100, 0xEE));
-    ASSERT_EQ(::chmod(Path("u.glb").c_str(), 0640), 0);
-    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), UniversalSettingsRecord{}), FileResult::Success);
-    EXPECT_EQ(Load(Path("u.glb")).size(), 26u);
-    EXPECT_EQ(fs::status(Path("u.glb")).permissions() & fs::perms::mask,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"u.glb"});
-}
-
-TEST_F(FileioTest, SaveThroughASymbolicLinkWritesItsTarget) {
-    Store(Path("real.glb"), Bytes(3, 0xEE));
-    fs::create_symlink(Path("real.glb"), Path("link.glb"));
-    ASSERT_EQ(WriteUniversalFile(Path("link.glb"), UniversalSettingsRecord{}), FileResult::Success);
-    EXPECT_TRUE(fs::is_symlink(Path("link.glb")));
-    EXPECT_EQ(Load(Path("real.glb")).size(), 26u);
-}
-
-TEST_F(FileioTest, SaveIntoAMissingFolderCannotCreate) {
-    EXPECT_EQ(WritePatternFile(Path("nowhere/p.ptrn"), PatternRecord{}), FileResult::CannotCreate);
-    EXPECT_EQ(WritePatternFile("", PatternRecord{}), FileResult::CannotCreate);
-    EXPECT_TRUE(Entries().empty());
-}
-
-TEST_F(FileioTest, FailedReplaceLeavesTheTargetAndNoTemporaryFile) {
-    fs::create_directory(Path("taken"));
-    Store(Path("taken/inside"), {1, 2, 3});
-    EXPECT_EQ(WriteModeFile(Path("taken"), ModeRecord{}), FileResult::WriteFailed);
-    EXPECT_EQ(Entries(), std::vector<std::string>{"taken"});
-    EXPECT_THAT(Load(Path("taken/inside")), ElementsAre(1, 2, 3));
-}
-
 TEST_F(FileioTest, FailedWriteLeavesTheOldFileIntact) {
     const Bytes old(500, 0x42);
     Store(Path("b.vantor"), old);
@@ -367,11 +379,518 @@ TEST_F(FileioTest, FailedWriteLeavesTheOldFileIntact) {
     rlimit small = saved;
     small.rlim_cur = 1000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const FileResult r = WriteBackupFile(Path("b.vantor"), BackupPayload{});
+    FileFailure failure;
+    const FileResult r = WriteBackupFile(Path("b.vantor"), BackupPayload{}, &failure);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     ::sigaction(SIGXFSZ, &previous, nullptr);
 
     EXPECT_EQ(r, FileResult::WriteFailed);
+    EXPECT_EQ(failure.error, EFBIG);
     EXPECT_EQ(Load(Path("b.vantor")), old);
     EXPECT_EQ(Entries(), std::vector<std::string>{"b.vantor"});
+}
+
+// ---- saving onto every kind of target, and reading what is not a regular file ----
+
+namespace {
+
+using holvane::childprocess::ChildRun;
+using holvane::childprocess::RunInChild;
+using holvane::childprocess::UnprivilegedId;
+
+// One entry of a folder as lstat sees it, with its contents.
+struct Node {
+    char type = '?';  // f file, d folder, l link, p named pipe, s socket
+    Bytes bytes;      // of a file
+    std::string link;
+    unsigned mode = 0;
+    uid_t uid = 0;
+    gid_t gid = 0;
+    bool operator==(const Node&) const = default;
+};
+
+void PrintTo(const Node& n, std::ostream* os) {
+    *os << n.type << " mode " << std::oct << n.mode << std::dec << " owner " << n.uid << ":"
+        << n.gid << " " << n.bytes.size() << " bytes" << (n.link.empty() ? "" : " -> ") << n.link;
+}
+
+using Snapshot = std::map<std::string, Node>;
+
+void Walk(const std::string& folder, const std::string& prefix, Snapshot& snapshot) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = prefix + entry.path().filename().string();
+        struct stat st {};
+        ::lstat(entry.path().c_str(), &st);
+        Node node;
+        node.mode = st.st_mode & 07777;
+        node.uid = st.st_uid;
+        node.gid = st.st_gid;
+        if (S_ISREG(st.st_mode)) {
+            node.type = 'f';
+            std::ifstream in(entry.path(), std::ios::binary);
+            node.bytes = Bytes(std::istreambuf_iterator<char>(in), {});
+        } else if (S_ISDIR(st.st_mode)) {
+            node.type = 'd';
+            Walk(entry.path().string(), name + "/", snapshot);
+        } else if (S_ISLNK(st.st_mode)) {
+            node.type = 'l';
+            node.link = fs::read_symlink(entry.path()).string();
+        } else if (S_ISFIFO(st.st_mode)) {
+            node.type = 'p';
+        } else if (S_ISSOCK(st.st_mode)) {
+            node.type = 's';
+        }
+        snapshot[name] = node;
+    }
+}
+
+Snapshot Take(const std::string& folder) {
+    Snapshot snapshot;
+    Walk(folder, "", snapshot);
+    return snapshot;
+}
+
+std::string Encoded(FileResult r, const FileFailure& f) {
+    return std::to_string(static_cast<int>(r)) + " " + std::to_string(f.error) + " " +
+           std::to_string(static_cast<int>(f.node));
+}
+
+void Lay(const std::string& path, const Bytes& bytes, unsigned mode) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    ::chmod(path.c_str(), mode);
+}
+
+void Own(const std::string& path, uid_t id) {
+    ASSERT_EQ(::lchown(path.c_str(), id, id), 0) << path;
+}
+
+const Bytes Old(30, 0xEE);
+
+// Sets up a folder for one case.
+using Layout = std::function<void(const std::string& folder)>;
+
+struct SaveCase {
+    const char* what;
+    bool asUser;  // run as user 65534, in a folder the user owns unless the layout says otherwise
+    Layout layout;
+    std::string target;  // saved to, relative to the folder
+    FileResult result;
+    FileFailure failure;
+    std::string written;   // the file that must hold the new image; "" when nothing is written
+    unsigned mode = 0644;  // of the written file (a new file gets 0666 less the umask 022)
+    uid_t owner = 0;
+    std::string removed = {};  // an entry that must be gone afterwards
+};
+
+class SaveTargetTest : public FileioTest {
+protected:
+    void SetUp() override {
+        FileioTest::SetUp();
+        previousMask_ = ::umask(022);
+        ::chmod(dir_.c_str(), 0755);
+        ASSERT_EQ(WriteUniversalFile(Path("reference.glb"), Record()), FileResult::Success);
+        image_ = Load(Path("reference.glb"));
+        fs::remove(Path("reference.glb"));
+    }
+    void TearDown() override {
+        for (const int fd : held_) {
+            ::close(fd);
+        }
+        ::umask(previousMask_);
+        FileioTest::TearDown();
+    }
+    static UniversalSettingsRecord Record() { return Counting<UniversalSettingsSize>(3); }
+
+    mode_t previousMask_ = 0;
+    Bytes image_;
+    std::vector<int> held_;  // descriptors a layout keeps open
+};
+
+}  // namespace
+
+TEST_F(SaveTargetTest, EachKindOfTarget) {
+    const std::string longName = std::string(250, 'n') + ".glb";  // 254 bytes, legal
+    std::vector<SaveCase> cases = {
+        {"a new file", false, [](const std::string&) {}, "u.glb", FileResult::Success, {}, "u.glb"},
+        {"an existing file keeps its mode",
+         false,
+         [](const std::string& f) { Lay(f + "/u.glb", Old, 0640); },
+         "u.glb",
+         FileResult::Success,
+         {},
+         "u.glb",
+         0640},
+        {"a file of another user keeps its owner and group",
+         false,
+         [](const std::string& f) {
+             Lay(f + "/u.glb", Old, 0604);
+             Own(f + "/u.glb", UnprivilegedId);
+         },
+         "u.glb",
+         FileResult::Success,
+         {},
+         "u.glb",
+         0604,
+         UnprivilegedId},
+        {"a write-protected file, as its owner",
+         true,
+         [](const std::string& f) {
+             Lay(f + "/u.glb", Old, 0444);
+             Own(f + "/u.glb", UnprivilegedId);
+         },
+         "u.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"a write-protected file, as root (who may write it)",
+         false,
+         [](const std::string& f) { Lay(f + "/u.glb", Old, 0444); },
+         "u.glb",
+         FileResult::Success,
+         {},
+         "u.glb",
+         0444},
+        {"another user's file in the user's own folder",
+         true,
+         [](const std::string& f) { Lay(f + "/u.glb", Old, 0644); },
+         "u.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"the user's file in a folder the user cannot write",
+         true,
+         [](const std::string& f) {
+             Own(f, 0);
+             Lay(f + "/u.glb", Old, 0644);
+             Own(f + "/u.glb", UnprivilegedId);
+         },
+         "u.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"another user's open file in a sticky folder: the rename is refused",
+         true,
+         [](const std::string& f) {
+             Own(f, 0);
+             ::chmod(f.c_str(), 01777);
+             Lay(f + "/u.glb", Old, 0666);
+         },
+         "u.glb",
+         FileResult::WriteFailed,
+         {EPERM},
+         ""},
+        {"a folder",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/u.glb");
+             Lay(f + "/u.glb/inside", {1, 2, 3}, 0644);
+         },
+         "u.glb",
+         FileResult::CannotCreate,
+         {0, NodeType::Folder},
+         ""},
+        {"a name ending in a slash",
+         false,
+         [](const std::string&) {},
+         "u.glb/",
+         FileResult::CannotCreate,
+         {EISDIR},
+         ""},
+        {"a path through a missing folder",
+         false,
+         [](const std::string&) {},
+         "nowhere/u.glb",
+         FileResult::CannotCreate,
+         {ENOENT},
+         ""},
+        {"a path through a file",
+         false,
+         [](const std::string& f) { Lay(f + "/plain", Old, 0644); },
+         "plain/u.glb",
+         FileResult::CannotCreate,
+         {ENOTDIR},
+         ""},
+        {"a named pipe",
+         false,
+         [](const std::string& f) { ASSERT_EQ(::mkfifo((f + "/u.glb").c_str(), 0644), 0); },
+         "u.glb",
+         FileResult::CannotCreate,
+         {0, NodeType::NamedPipe},
+         ""},
+        {"a link to a file",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/real");
+             Lay(f + "/real/u.glb", Old, 0600);
+             fs::create_symlink("real/u.glb", f + "/link.glb");
+         },
+         "link.glb",
+         FileResult::Success,
+         {},
+         "real/u.glb",
+         0600},
+        {"a chain of links, relative to each link's folder",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/a");
+             fs::create_directory(f + "/b");
+             Lay(f + "/b/u.glb", Old, 0640);
+             fs::create_symlink("a/one", f + "/link.glb");
+             fs::create_symlink("../b/u.glb", f + "/a/one");
+         },
+         "link.glb",
+         FileResult::Success,
+         {},
+         "b/u.glb",
+         0640},
+        {"a dangling link creates the file it names",
+         false,
+         [](const std::string& f) { fs::create_symlink("made.glb", f + "/link.glb"); },
+         "link.glb",
+         FileResult::Success,
+         {},
+         "made.glb"},
+        {"a dangling link into a missing folder",
+         false,
+         [](const std::string& f) { fs::create_symlink("nowhere/made.glb", f + "/link.glb"); },
+         "link.glb",
+         FileResult::CannotCreate,
+         {ENOENT},
+         ""},
+        {"a link to a folder",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/sub");
+             fs::create_symlink("sub", f + "/link.glb");
+         },
+         "link.glb",
+         FileResult::CannotCreate,
+         {0, NodeType::Folder},
+         ""},
+        {"a link loop",
+         false,
+         [](const std::string& f) {
+             fs::create_symlink("b.glb", f + "/a.glb");
+             fs::create_symlink("a.glb", f + "/b.glb");
+         },
+         "a.glb",
+         FileResult::CannotCreate,
+         {ELOOP},
+         ""},
+        {"a link to itself",
+         false,
+         [](const std::string& f) { fs::create_symlink("a.glb", f + "/a.glb"); },
+         "a.glb",
+         FileResult::CannotCreate,
+         {ELOOP},
+         ""},
+        {"the longest name the folder takes",
+         false,
+         [](const std::string&) {},
+         longName,
+         FileResult::Success,
+         {},
+         longName},
+        {"a temporary file left by a killed save is removed",
+         false,
+         [](const std::string& f) {
+             Lay(f + "/u.glb", Old, 0644);
+             Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
+         },
+         "u.glb",
+         FileResult::Success,
+         {},
+         "u.glb",
+         0644,
+         0,
+         ".u.glb.holvane-saving"},
+        {"a long name's leftover is found by its short temporary name",
+         false,
+         [&](const std::string& f) { Lay(TemporaryNameFor(f + "/" + longName), {9}, 0644); },
+         longName,
+         FileResult::Success,
+         {},
+         longName,
+         0644,
+         0,
+         TemporaryNameFor(longName)},
+    };
+    // A save of the same file under way in another process holds its temporary file locked.
+    cases.push_back({"the temporary file of a save under way",
+                     false,
+                     [this](const std::string& f) {
+                         Lay(f + "/u.glb", Old, 0644);
+                         Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
+                         const int fd = ::open((f + "/.u.glb.holvane-saving").c_str(), O_RDONLY);
+                         ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+                         held_.push_back(fd);
+                     },
+                     "u.glb",
+                     FileResult::CannotCreate,
+                     {EBUSY},
+                     ""});
+
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const SaveCase& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const std::string folder = Path("case" + std::to_string(i));
+        fs::create_directory(folder);
+        if (c.asUser) {
+            Own(folder, UnprivilegedId);
+        }
+        c.layout(folder);
+        const Snapshot before = Take(folder);
+
+        const ChildRun run = RunInChild(
+            [&] {
+                FileFailure failure;
+                const FileResult r =
+                    WriteUniversalFile(folder + "/" + c.target, Record(), &failure);
+                return Encoded(r, failure);
+            },
+            c.asUser);
+        if (run.end == ChildRun::End::CannotSwitchUser) {
+            std::cout << "[  SKIPPED ] " << c.what << ": cannot run as user " << UnprivilegedId
+                      << "\n";
+            continue;
+        }
+        ASSERT_EQ(run.end, ChildRun::End::Finished) << "the save blocked or crashed";
+        EXPECT_EQ(run.answer, Encoded(c.result, c.failure));
+
+        Snapshot expected = before;
+        if (!c.written.empty()) {
+            const uid_t owner = c.owner != 0 ? c.owner : (c.asUser ? UnprivilegedId : 0);
+            expected[c.written] = Node{'f', image_, "", c.mode, owner, owner};
+        }
+        if (!c.removed.empty()) {
+            EXPECT_EQ(expected.erase(c.removed), 1u) << c.removed;
+        }
+        EXPECT_EQ(Take(folder), expected);
+        for (const int fd : held_) {
+            ::close(fd);
+        }
+        held_.clear();
+    }
+}
+
+TEST(TemporaryNameTest, ShortHiddenBesideTheTargetAndOneTargetEach) {
+    const std::string a = "/some/folder/" + std::string(255, 'a');
+    const std::string b = "/some/folder/" + std::string(254, 'a') + "b";
+    const std::string u8 = "/f/" + std::string(39, 'x') + "\xC3\xA9" + std::string(100, 'y');
+    struct Case {
+        std::string target;
+        std::string expected;  // "" where only the form is checked
+    };
+    const Case cases[] = {
+        {"u.glb", ".u.glb.holvane-saving"},
+        {"/f/spring.mode", "/f/.spring.mode.holvane-saving"},
+        {a, ""},
+        {b, ""},
+        {u8, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        const std::string name = TemporaryNameFor(c.target);
+        if (!c.expected.empty()) {
+            EXPECT_EQ(name, c.expected);
+        }
+        const auto slash = c.target.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : c.target.substr(0, slash + 1);
+        ASSERT_EQ(name.substr(0, folder.size()), folder);
+        const std::string base = name.substr(folder.size());
+        EXPECT_LE(base.size(), 100u);
+        EXPECT_EQ(base.front(), '.');
+        EXPECT_TRUE(base.ends_with(".holvane-saving"));
+    }
+    EXPECT_NE(TemporaryNameFor(a), TemporaryNameFor(b));
+    // A long name is not cut inside a character: the two bytes of the accented letter at the cut
+    // go together.
+    EXPECT_NE(TemporaryNameFor(u8).find(std::string(39, 'x') + "~"), std::string::npos);
+    EXPECT_EQ(TemporaryNameFor(u8).find('\xC3'), std::string::npos);
+}
+
+// Named pipes (with and without a writer), folders, devices and sockets are refused by every
+// reader at once with the open result, never waited on.
+TEST_F(FileioTest, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo(Path("pipe").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo(Path("written pipe").c_str(), 0644), 0);
+    // A writer holds this pipe open and never writes: a blocking read would wait forever.
+    const int writer = ::open(Path("written pipe").c_str(), O_RDWR);
+    ASSERT_GE(writer, 0);
+    fs::create_symlink("pipe", Path("link to pipe"));
+    fs::create_directory(Path("folder"));
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = Path("socket");
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    std::copy(socketPath.begin(), socketPath.end(), address.sun_path);
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    struct Case {
+        std::string path;
+        FileFailure failure;
+    };
+    const Case cases[] = {
+        {Path("pipe"), {0, NodeType::NamedPipe}},
+        {Path("written pipe"), {0, NodeType::NamedPipe}},
+        {Path("link to pipe"), {0, NodeType::NamedPipe}},
+        {Path("folder"), {0, NodeType::Folder}},
+        {"/dev/null", {0, NodeType::CharacterDevice}},
+        {socketPath, {0, NodeType::Socket}},
+        {Path("missing"), {ENOENT}},
+    };
+    using Reader = std::function<FileResult(const std::string&, FileFailure&)>;
+    const std::pair<const char*, Reader> readers[] = {
+        {"mode",
+         [](const std::string& n, FileFailure& f) {
+             ModeRecord m;
+             std::uint8_t flag = 0;
+             return ReadModeFile(n, m, flag, &f);
+         }},
+        {"pattern",
+         [](const std::string& n, FileFailure& f) {
+             PatternRecord p;
+             return ReadPatternFile(n, p, &f);
+         }},
+        {"universal",
+         [](const std::string& n, FileFailure& f) {
+             UniversalSettingsRecord u;
+             return ReadUniversalFile(n, u, &f);
+         }},
+        {"backup",
+         [](const std::string& n, FileFailure& f) {
+             BackupPayload b;
+             return ReadBackupFile(n, b, &f);
+         }},
+        {"kind",
+         [](const std::string& n, FileFailure& f) {
+             FileKind k;
+             return ReadFileKind(n, k, &f);
+         }},
+        {"start",
+         [](const std::string& n, FileFailure& f) {
+             Bytes bytes;
+             std::uintmax_t size = 0;
+             return ReadFileStart(n, 10, bytes, size, &f);
+         }},
+    };
+    for (const Case& c : cases) {
+        for (const auto& [what, read] : readers) {
+            SCOPED_TRACE(c.path + ", " + what);
+            const ChildRun run = RunInChild(
+                [&] {
+                    FileFailure failure;
+                    const FileResult r = read(c.path, failure);
+                    return Encoded(r, failure);
+                },
+                false, std::chrono::seconds(2));
+            ASSERT_EQ(run.end, ChildRun::End::Finished) << "the read blocked or crashed";
+            EXPECT_EQ(run.answer, Encoded(FileResult::CannotOpen, c.failure));
+        }
+    }
+    ::close(sock);
+    ::close(writer);
 }

@@ -82,9 +82,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return r;
         },
         [](const std::string& n, const ModeRecord& m) { return WriteModeFile(n, m); });
-    Exercise<PatternRecord>(input, ReadPatternFile, WritePatternFile);
-    Exercise<UniversalSettingsRecord>(input, ReadUniversalFile, WriteUniversalFile);
-    Exercise<BackupPayload>(input, ReadBackupFile, WriteBackupFile);
+    Exercise<PatternRecord>(
+        input, [](const std::string& n, PatternRecord& r) { return ReadPatternFile(n, r); },
+        [](const std::string& n, const PatternRecord& r) { return WritePatternFile(n, r); });
+    Exercise<UniversalSettingsRecord>(
+        input,
+        [](const std::string& n, UniversalSettingsRecord& r) { return ReadUniversalFile(n, r); },
+        [](const std::string& n, const UniversalSettingsRecord& r) {
+            return WriteUniversalFile(n, r);
+        });
+    Exercise<BackupPayload>(
+        input, [](const std::string& n, BackupPayload& r) { return ReadBackupFile(n, r); },
+        [](const std::string& n, const BackupPayload& r) { return WriteBackupFile(n, r); });
 
     FileKind kind = FileKind::Mode;
     const FileResult k = ReadFileKind(input, kind);

@@ -309,8 +309,9 @@ TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Resume(dev), 1);
-    // A pause takes effect at the end of the reader's current cycle (a read waits up to 100 ms).
-    std::this_thread::sleep_for(milliseconds(300));
+    // The reader is waiting for a report while the pause comes: what that read brings is held
+    // back until the resume.
+    std::this_thread::sleep_for(milliseconds(100));
     EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 50), 0);  // still paused: time-out
     EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_NO_ANSWER);
     EXPECT_EQ(DEV_Resume(dev), 1);
@@ -324,6 +325,32 @@ TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
     const auto start = steady_clock::now();
     EXPECT_EQ(DEV_Delete(dev), 1);
     EXPECT_LT(steady_clock::now() - start, milliseconds(400));
+}
+
+TEST_F(LibraryTest, DeleteOfARunningDeviceDoesNotWaitOutTheReadersWait) {
+    struct Case {
+        const char* name;
+        bool linkLost;  // the reader then waits on a device that answers nothing at all
+    };
+    VirtualDetector detectors[2];  // outlive the platform's interfaces
+    int next = 0;
+    for (const Case& c : {Case{"idle", false}, Case{"link lost", true}}) {
+        SCOPED_TRACE(c.name);
+        VirtualDetector& d = detectors[next++];
+        const std::string path = std::string("mem:") + c.name;
+        AddDetector(path, &d);
+        TOVRA_DEV dev = OpenDevice(path.c_str());
+        if (c.linkLost) {
+            d.LoseLink();
+        }
+        std::this_thread::sleep_for(milliseconds(50));
+        const int before = platform.ReadCalls(path);
+        std::this_thread::sleep_for(milliseconds(500));
+        EXPECT_LE(platform.ReadCalls(path) - before, 2) << "an idle reader must not poll";
+        const auto start = steady_clock::now();
+        EXPECT_EQ(DEV_Delete(dev), 1);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(100));
+    }
 }
 
 TEST_F(LibraryTest, ParameterCallOnAnOpenedButNeverResumedDeviceTimesOut) {

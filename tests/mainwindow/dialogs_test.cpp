@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAbstractFileIconProvider>
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <functional>
+#include <vector>
 
 #include "QtTestApp.h"
 #include "UserDialogs.h"
@@ -106,6 +109,43 @@ TEST(UserDialogsTest, FileDialogShowsItsSetUpAndOffersTheLastNameAgain) {
     });
     ASSERT_TRUE(dialogs.RunOpenDialog(nullptr, open));
     EXPECT_EQ(open.fileName, missing.toStdString());
+}
+
+TEST(UserDialogsTest, FileDialogTellsAFilesKindWithoutReadingIt) {
+    testing::TestApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    // Files whose contents would tell their kind; a provider that reads them would also read
+    // a file that never ends, and hang the window.
+    struct Case {
+        const char* name;
+        QByteArray contents;
+    };
+    const std::vector<Case> cases = {
+        {"notes", QByteArray("%PDF-1.4\n%\xe2\xe3\xcf\xd3\n")},
+        {"picture", QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16)},
+        {"script", QByteArray("#!/bin/sh\necho\n")},
+    };
+    for (const Case& c : cases) {
+        QFile file(folder.filePath(QString::fromUtf8(c.name)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(c.contents);
+    }
+    QtUserDialogs dialogs;
+    FileDialog open{"Vantor mode files (*.mode)|*.mode", "Open Mode",
+                    folder.filePath("spring.mode").toStdString()};
+    WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_TRUE(dialog.testOption(QFileDialog::DontUseNativeDialog));
+        QAbstractFileIconProvider* icons = dialog.iconProvider();
+        ASSERT_NE(icons, nullptr);
+        for (const Case& c : cases) {
+            const QFileInfo info(folder.filePath(QString::fromUtf8(c.name)));
+            EXPECT_EQ(icons->type(info).toStdString(), "File") << c.name;
+        }
+        EXPECT_EQ(icons->type(QFileInfo(folder.path())).toStdString(), "Folder");
+        dialog.reject();
+    });
+    EXPECT_FALSE(dialogs.RunOpenDialog(nullptr, open));
 }
 
 }  // namespace

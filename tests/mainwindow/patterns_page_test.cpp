@@ -1,5 +1,7 @@
 // The Patterns page through the scripted dialogs and the virtual detector: the action selector,
 // Download All, opening a pattern for upload, the upload and the "Save Pattern..." items.
+#include <sys/stat.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -276,6 +278,7 @@ TEST_F(PatternsPageTest, FailedOpenKeepsTheOpenedPattern) {
     settingsOnly[10] = 12;
     ASSERT_EQ(WriteModeSettingsFile(File("settings.mode"), settingsOnly), FileResult::Success);
     ASSERT_TRUE(QDir(dir.path()).mkdir("folder.ptrn"));
+    ASSERT_EQ(::mkfifo(File("pipe.ptrn").c_str(), 0644), 0);  // refused, never waited on
 
     struct Case {
         const char* name;
@@ -285,7 +288,8 @@ TEST_F(PatternsPageTest, FailedOpenKeepsTheOpenedPattern) {
     const Case cases[] = {
         {"gone.ptrn", "Could not open the file.\r\n", false},
         {"bad.ptrn", "The file has corrupted data.\r\n", false},
-        {"folder.ptrn", "Could not read the file.\r\n", false},
+        {"folder.ptrn", "Could not open the file.\r\n", false},
+        {"pipe.ptrn", "Could not open the file.\r\n", false},
         {"settings.mode", "The specified file does not contain a pattern.\r\n", true},
     };
     for (const Case& c : cases) {

@@ -42,7 +42,7 @@ Bytes Pattern(std::size_t n, std::uint8_t first) {
 
 // A temporary folder holding a fixture sysfs tree and a fixture /dev.
 class FixtureTree {
-  public:
+public:
     FixtureTree() {
         std::string templ = (fs::temp_directory_path() / "hidraw-test-XXXXXX").string();
         root_ = ::mkdtemp(templ.data());
@@ -67,7 +67,7 @@ class FixtureTree {
     }
     void AddPlainFile(const fs::path& path) { std::ofstream(path) << "not a device"; }
 
-  private:
+private:
     fs::path root_;
 };
 
@@ -221,7 +221,7 @@ TEST(LinuxHidrawPlatformTest, NodeWithoutReadWriteAccessGivesPermissionDenied) {
 namespace {
 
 class HidrawDeviceTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         ::signal(SIGPIPE, SIG_IGN);
         Reopen();
@@ -265,6 +265,16 @@ class HidrawDeviceTest : public ::testing::Test {
         const ssize_t got = ::recv(fds_[1], b.data(), b.size(), MSG_DONTWAIT);
         b.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
         return b;
+    }
+    // The HID device stops taking reports: the node's outgoing queue is filled until a write
+    // would block. Returns the reports queued.
+    int StopTakingReports() {
+        const Bytes filler(65, 0xAA);
+        int queued = 0;
+        while (::send(fds_[0], filler.data(), filler.size(), MSG_DONTWAIT) > 0) {
+            ++queued;
+        }
+        return queued;
     }
     void HangUp() {
         ::close(fds_[1]);
@@ -442,6 +452,117 @@ TEST_F(HidrawDeviceTest, WriteIsNotHeldUpByAWaitingRead) {
     EXPECT_LT(MsSince(start), 250);
     Send(Bytes(64, 2));
     reader.join();
+}
+
+TEST_F(HidrawDeviceTest, CancelReadsEndsTheWaitingReadAndEveryLaterOne) {
+    struct Case {
+        const char* name;
+        bool hungUp;  // a failed node waits out its time-out instead of polling for reports
+    };
+    for (const Case& c : {Case{"waiting for a report", false}, Case{"node hung up", true}}) {
+        SCOPED_TRACE(c.name);
+        Reopen();
+        LinuxHidrawDevice& device = Make(65, false);
+        if (c.hungUp) {
+            HangUp();
+        }
+        std::thread reader([&device] {
+            Bytes buffer(65);
+            const auto start = Clock::now();
+            EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 5000), 0u);
+            EXPECT_LT(MsSince(start), 2000);
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        const auto start = Clock::now();
+        device.CancelReads();
+        reader.join();
+        EXPECT_LT(MsSince(start), 1000) << "the read must not wait out its time-out";
+    }
+    // Reports queued after the cancel are not taken any more.
+    Reopen();
+    LinuxHidrawDevice& device = Make(65, false);
+    device.CancelReads();
+    Send(Bytes(64, 3));
+    Bytes buffer(65);
+    const auto start = Clock::now();
+    EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 500), 0u);
+    EXPECT_LT(MsSince(start), 400);
+}
+
+TEST_F(HidrawDeviceTest, GoneOnlyAfterTheNodeFailed) {
+    LinuxHidrawDevice& device = Make(65, false);
+    Bytes buffer(65);
+    const Bytes report(65, 0);
+    EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 20), 0u);  // a time-out is no failure
+    EXPECT_FALSE(device.IsGone());
+    EXPECT_EQ(device.Write(report.data(), report.size(), 300), 65u);
+    EXPECT_FALSE(device.IsGone());
+
+    struct Case {
+        const char* name;
+        bool byRead;
+    };
+    for (const Case& c : {Case{"read", true}, Case{"write", false}}) {
+        SCOPED_TRACE(c.name);
+        Reopen();
+        LinuxHidrawDevice& node = Make(65, false);
+        HangUp();
+        if (c.byRead) {
+            EXPECT_EQ(node.Read(buffer.data(), buffer.size(), 20), 0u);
+        } else {
+            EXPECT_EQ(node.Write(report.data(), report.size(), 300), 0u);
+        }
+        EXPECT_TRUE(node.IsGone());
+        const auto start = Clock::now();
+        EXPECT_EQ(node.Write(report.data(), report.size(), 300), 0u);
+        EXPECT_LT(MsSince(start), 100) << "a gone node fails writes at once";
+    }
+}
+
+// hidraw's write blocks until the USB transfer is done, whatever the non-blocking flag and poll
+// say; a socket in blocking mode whose peer has stopped reading blocks the same way.
+TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLaterWrites) {
+    const int queued = StopTakingReports();
+    LinuxHidrawDevice& device = Make(65, false);
+    const Bytes first = WithIdByte(0, Bytes(64, 1), 65);
+    const Bytes second = WithIdByte(0, Bytes(64, 2), 65);
+
+    auto start = Clock::now();
+    EXPECT_EQ(device.Write(first.data(), first.size(), 300), 0u);
+    long elapsed = MsSince(start);
+    EXPECT_GE(elapsed, 299);
+    EXPECT_LT(elapsed, 1500);
+
+    start = Clock::now();
+    EXPECT_EQ(device.Write(second.data(), second.size(), 300), 0u);
+    EXPECT_LT(MsSince(start), 100) << "the first report is still pending";
+
+    // The peer reads again: the pending write ends, and writing works again.
+    for (int i = 0; i < queued; ++i) {
+        Bytes b(4096);
+        ASSERT_GT(::recv(fds_[1], b.data(), b.size(), 0), 0);
+    }
+    Bytes got;
+    for (start = Clock::now(); got.empty() && MsSince(start) < 2000;) {
+        got = Receive();
+    }
+    EXPECT_THAT(got, ElementsAreArray(first)) << "the pending report went out late";
+    for (start = Clock::now(); MsSince(start) < 2000;) {
+        if (device.Write(second.data(), second.size(), 300) == 65u) {
+            break;
+        }
+    }
+    EXPECT_THAT(Receive(), ElementsAreArray(second));
+    EXPECT_FALSE(device.IsGone());
+
+    // Closed while a write is still held: the close does not wait for it.
+    Reopen();
+    StopTakingReports();
+    LinuxHidrawDevice& held = Make(65, false);
+    EXPECT_EQ(held.Write(first.data(), first.size(), 50), 0u);
+    start = Clock::now();
+    device_.reset();
+    EXPECT_LT(MsSince(start), 100);
 }
 
 TEST_F(HidrawDeviceTest, AttributesAndInputQueueSize) {

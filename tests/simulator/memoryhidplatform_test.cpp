@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "Framecodec.h"
@@ -29,7 +30,7 @@ std::vector<std::uint8_t> RequestReport(std::vector<std::uint8_t> payload) {
 }
 
 class MemoryHidPlatformTest : public ::testing::Test {
-  protected:
+protected:
     MemoryHidPlatformTest() {
         platform.AddInterface({.path = "/dev/hidraw3"}, &detector);
         platform.AddInterface({.path = "/dev/hidraw0", .vendorId = 0x1234, .productId = 7});
@@ -142,6 +143,7 @@ TEST_F(MemoryHidPlatformTest, InjectedReportsComeBackSeveralToARead) {
 
 TEST_F(MemoryHidPlatformTest, LostLinkMakesTheDeviceVanish) {
     auto device = platform.Open("/dev/hidraw3");
+    EXPECT_FALSE(device->IsGone());
     detector.LoseLinkAfter(1);
     auto request = RequestReport({PreferencesId, 0x00});
     EXPECT_EQ(device->Write(request.data(), request.size(), 300), Length);
@@ -153,6 +155,7 @@ TEST_F(MemoryHidPlatformTest, LostLinkMakesTheDeviceVanish) {
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(device->Read(buffer.data(), buffer.size(), 20), 0u);
     EXPECT_GE(std::chrono::steady_clock::now() - start, 20ms) << "a vanished device does not spin";
+    EXPECT_TRUE(device->IsGone());
     std::uint16_t vendor, product;
     EXPECT_FALSE(device->GetAttributes(vendor, product));
     ASSERT_EQ(platform.ListInterfaces().size(), 1u);
@@ -169,9 +172,17 @@ TEST_F(MemoryHidPlatformTest, UnpluggedInterfaceVanishesUntilPluggedBackIn) {
     EXPECT_EQ(platform.ListInterfaces().size(), 1u);
     EXPECT_EQ(platform.Open("/dev/hidraw0"), nullptr);
 
+    EXPECT_TRUE(device->IsGone());
+
+    // Plugged back in, the interface is there again for a new open; the old handle stays gone,
+    // as an unplugged hidraw node's open file does.
     platform.SetPluggedIn("/dev/hidraw0", true);
-    EXPECT_EQ(device->Write(out.data(), out.size(), 300), Length);
-    EXPECT_NE(platform.Open("/dev/hidraw0"), nullptr);
+    EXPECT_TRUE(device->IsGone());
+    EXPECT_EQ(device->Write(out.data(), out.size(), 300), 0u);
+    auto again = platform.Open("/dev/hidraw0");
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->IsGone());
+    EXPECT_EQ(again->Write(out.data(), out.size(), 300), Length);
 }
 
 TEST_F(MemoryHidPlatformTest, ReaderThreadAndWriterThreadRunTogether) {
@@ -206,4 +217,88 @@ TEST_F(MemoryHidPlatformTest, ReaderThreadAndWriterThreadRunTogether) {
     EXPECT_EQ(counter.frames, Requests);
     EXPECT_EQ(counter.bytes, Requests * (1 + PreferencesSize));
     EXPECT_EQ(detector.Requests().size(), static_cast<std::size_t>(Requests));
+}
+
+TEST_F(MemoryHidPlatformTest, CancelReadsEndsEveryWaitOfARead) {
+    VirtualDetector pacedDetector;
+    platform.AddInterface({.path = "/dev/hidraw5", .paced = true}, &pacedDetector);
+    struct Case {
+        const char* name;
+        const char* path;
+        std::function<void()> before;  // puts the read into its wait
+    };
+    const std::vector<Case> cases = {
+        {"detector silent", "/dev/hidraw3", [] {}},
+        {"nothing injected", "/dev/hidraw0", [] {}},
+        {"paced, detector silent", "/dev/hidraw5", [] {}},
+        {"unplugged", "/dev/hidraw0", [&] { platform.SetPluggedIn("/dev/hidraw0", false); }},
+        {"link lost", "/dev/hidraw3", [&] { detector.LoseLink(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto device = platform.Open(c.path);
+        ASSERT_NE(device, nullptr);
+        c.before();
+        std::thread reader([&device] {
+            std::vector<std::uint8_t> buffer(4 * Length);
+            EXPECT_EQ(device->Read(buffer.data(), buffer.size(), 5000), 0u);
+        });
+        std::this_thread::sleep_for(30ms);
+        const auto start = std::chrono::steady_clock::now();
+        device->CancelReads();
+        reader.join();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 1000ms);
+        platform.SetPluggedIn("/dev/hidraw0", true);
+    }
+
+    // Once cancelled, a read takes nothing, even what is there to take.
+    auto device = platform.Open("/dev/hidraw0");
+    device->CancelReads();
+    std::vector<std::uint8_t> report(Length, 1);
+    report[0] = 0;
+    ASSERT_TRUE(platform.InjectInputReport("/dev/hidraw0", report));
+    std::vector<std::uint8_t> buffer(Length);
+    EXPECT_EQ(device->Read(buffer.data(), buffer.size(), 1000), 0u);
+}
+
+TEST_F(MemoryHidPlatformTest, PacedLinkMovesTheSameReportsOneAMillisecondEachWay) {
+    VirtualDetector pacedDetector;
+    platform.AddInterface({.path = "/dev/hidraw5", .paced = true}, &pacedDetector);
+    // A mode read: one request report out, its 299-byte answer in five reports.
+    const auto request = RequestReport({static_cast<std::uint8_t>(ModeId(8)), 0x00});
+    struct Run {
+        std::vector<std::vector<std::uint8_t>> reports;
+        std::chrono::steady_clock::duration took{};
+    };
+    const auto exchange = [&](const char* path) {
+        Run run;
+        auto device = platform.Open(path);
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(device->Write(request.data(), request.size(), 300), Length);
+        std::vector<std::uint8_t> buffer(64 * Length);
+        while (run.reports.size() < 5 && std::chrono::steady_clock::now() - start < 2s) {
+            const std::size_t got = device->Read(buffer.data(), buffer.size(), 100);
+            for (std::size_t at = 0; at < got; at += Length) {
+                run.reports.emplace_back(buffer.begin() + at, buffer.begin() + at + Length);
+            }
+        }
+        run.took = std::chrono::steady_clock::now() - start;
+        return run;
+    };
+    const Run unpaced = exchange("/dev/hidraw3");
+    const Run paced = exchange("/dev/hidraw5");
+    ASSERT_EQ(unpaced.reports.size(), 5u);
+    EXPECT_EQ(paced.reports, unpaced.reports);
+    EXPECT_GE(paced.took, 6ms) << "1 report out and 5 in, a millisecond each";
+    EXPECT_LT(paced.took, 1000ms);
+    EXPECT_EQ(platform.InputReportCount("/dev/hidraw5"), 5);
+    EXPECT_EQ(platform.OutputReports("/dev/hidraw5").size(), 1u);
+
+    // Writes back to back each wait for their own slot.
+    auto device = platform.Open("/dev/hidraw5");
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_EQ(device->Write(request.data(), request.size(), 300), Length);
+    }
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 10ms);
 }

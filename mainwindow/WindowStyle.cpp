@@ -1,0 +1,70 @@
+#include "WindowStyle.h"
+
+#include <QApplication>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOptionComboBox>
+#include <QWidget>
+
+namespace holvane {
+
+namespace {
+
+constexpr int ComboFrame = 2;
+constexpr int ComboArrowWidth = 16;
+constexpr int TabVerticalSpace = 6;
+
+class TWindowStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        if (control == CC_ComboBox && option != nullptr) {
+            const QRect box = option->rect;
+            const QRect arrow(box.right() - ComboArrowWidth + 1, box.top(), ComboArrowWidth,
+                              box.height());
+            switch (part) {
+                case SC_ComboBoxArrow:
+                    return visualRect(option->direction, box, arrow);
+                case SC_ComboBoxEditField:
+                    return visualRect(option->direction, box,
+                                      QRect(box.left() + ComboFrame, box.top() + ComboFrame,
+                                            arrow.left() - box.left() - ComboFrame - 1,
+                                            box.height() - 2 * ComboFrame));
+                default:
+                    break;
+            }
+        }
+        return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        if (metric == PM_TabBarTabVSpace) {
+            return TabVerticalSpace;
+        }
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+};
+
+}  // namespace
+
+QStyle* WindowStyle() {
+    static QStyle* const style = [] {
+        auto* made = new TWindowStyle(QStyleFactory::create(QApplication::style()->name()));
+        made->setParent(qApp);
+        return made;
+    }();
+    return style;
+}
+
+void UseWindowStyle(QWidget& widget) {
+    QStyle* style = WindowStyle();
+    widget.setStyle(style);
+    for (QWidget* child : widget.findChildren<QWidget*>()) {
+        child->setStyle(style);
+    }
+}
+
+}  // namespace holvane
