@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -75,7 +76,7 @@ Bytes Report(const Bytes& bytes, std::size_t length = 65) {
 }
 
 // Wraps the in-memory platform with a switch that makes its devices gone the way a real
-// unplugged interface is: reads and writes fail at once and IsGone says so.
+// unplugged interface is: a waiting read wakes, reads and writes fail at once and IsGone says so.
 class GoneSwitchPlatform : public tovra::IHidPlatform {
 public:
     explicit GoneSwitchPlatform(tovra::IHidPlatform& inner) : inner_(inner) {}
@@ -88,35 +89,51 @@ public:
         if (!device) {
             return nullptr;
         }
-        return std::make_unique<Device>(std::move(device), gone);
+        std::lock_guard<std::mutex> guard(lock_);
+        opened_.push_back(device.get());
+        return std::make_unique<Device>(std::move(device), *this);
     }
 
-    std::atomic<bool> gone{false};
+    void Unplug() {
+        gone_ = true;
+        std::lock_guard<std::mutex> guard(lock_);
+        for (tovra::IHidDevice* d : opened_) {
+            d->CancelReads();
+        }
+    }
 
 private:
     class Device : public tovra::IHidDevice {
     public:
-        Device(std::unique_ptr<tovra::IHidDevice> inner, std::atomic<bool>& gone)
-            : inner_(std::move(inner)), gone_(gone) {}
+        Device(std::unique_ptr<tovra::IHidDevice> inner, GoneSwitchPlatform& owner)
+            : inner_(std::move(inner)), owner_(owner) {}
+        ~Device() override {
+            std::lock_guard<std::mutex> guard(owner_.lock_);
+            std::erase(owner_.opened_, inner_.get());
+        }
         bool GetAttributes(std::uint16_t& v, std::uint16_t& p) override {
             return inner_->GetAttributes(v, p);
         }
         bool SetInputQueueSize(std::uint32_t n) override { return inner_->SetInputQueueSize(n); }
         std::uint32_t InputReportLength() override { return inner_->InputReportLength(); }
         std::size_t Read(std::uint8_t* b, std::size_t n, unsigned timeoutMs) override {
-            return gone_ ? 0 : inner_->Read(b, n, timeoutMs);
+            return owner_.gone_ ? 0 : inner_->Read(b, n, timeoutMs);
         }
         std::size_t Write(const std::uint8_t* r, std::size_t n, unsigned timeoutMs) override {
-            return gone_ ? 0 : inner_->Write(r, n, timeoutMs);
+            return owner_.gone_ ? 0 : inner_->Write(r, n, timeoutMs);
         }
-        bool IsGone() const override { return gone_; }
+        void CancelReads() override { inner_->CancelReads(); }
+        bool IsGone() const override { return owner_.gone_; }
 
     private:
         std::unique_ptr<tovra::IHidDevice> inner_;
-        std::atomic<bool>& gone_;
+        GoneSwitchPlatform& owner_;
     };
 
     tovra::IHidPlatform& inner_;
+    std::atomic<bool> gone_{false};
+    std::mutex lock_;                         // guards opened_
+    std::vector<tovra::IHidDevice*> opened_;  // the inner devices of the open ones
 };
 
 }  // namespace
@@ -642,7 +659,7 @@ TEST_F(LibraryTest, OnceTheDeviceIsGoneEveryRequestFailsAtOnce) {
     detector.SilenceId(holvane::PreferencesId);
     std::thread unplug([&] {
         std::this_thread::sleep_for(milliseconds(50));
-        gonePlatform.gone = true;
+        gonePlatform.Unplug();
     });
     auto start = steady_clock::now();
     EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 0);
