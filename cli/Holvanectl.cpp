@@ -66,6 +66,13 @@ private:
         return ExitUsage;
     }
     void Progress(const std::string& line) { console_.err << line << "\n"; }
+    // The window says nothing about it; the command line warns, and the exit status stays.
+    void WarnIfFinishNotSent(bool notSent) {
+        if (notSent) {
+            console_.err << "holvanectl: warning: the end-of-upload command could not be sent "
+                            "to the Vantor.\n";
+        }
+    }
     // Asks a yes/no question on the terminal. No terminal, or no answer, is no.
     bool Ask(std::string_view question);
 
@@ -155,6 +162,7 @@ int CommandRun::Restore() {
         payload, confirm, [this](const std::string& record) { Progress("wrote " + record); });
     switch (outcome.result) {
         case RestoreOutcome::Result::Done:
+            WarnIfFinishNotSent(outcome.finishNotSent);
             return ExitSuccess;
         case RestoreOutcome::Result::Cancelled:
             return Fail("Nothing was restored.");
@@ -247,15 +255,23 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
     }
     const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, hasPattern != 0, confirm);
     if (outcome.result == TransferOutcome::Result::Cancelled) {
-        return Fail(unanswered ? "Nothing was uploaded: the slot holds a mode and there is no "
-                                 "terminal to ask. Give --yes to overwrite it without asking."
-                               : "Nothing was uploaded.");
+        if (!unanswered) {
+            return Fail("Nothing was uploaded.");
+        }
+        return Fail(outcome.slotUnknown
+                        ? "Nothing was uploaded: the Vantor did not answer whether the slot holds "
+                          "a mode and there is no terminal to ask. Give --yes to overwrite it "
+                          "without asking."
+                        : "Nothing was uploaded: the slot holds a mode and there is no "
+                          "terminal to ask. Give --yes to overwrite it without asking.");
     }
+    WarnIfFinishNotSent(outcome.finishNotSent);
     return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
 }
 
 int CommandRun::UploadPattern(int patternSlot, const PatternRecord& pattern) {
     const TransferOutcome outcome = holvane::UploadPattern(patternSlot, pattern);
+    WarnIfFinishNotSent(outcome.finishNotSent);
     return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
 }
 
@@ -316,6 +332,7 @@ int CommandRun::Upload() {
             // As the window uploads opened universal settings: built from the grid, loaded.
             RebuildUniversalSettings(record, true);
             const TransferOutcome outcome = UploadUniversalSettings(record);
+            WarnIfFinishNotSent(outcome.finishNotSent);
             return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
         }
         case FileKind::Backup:

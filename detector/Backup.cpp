@@ -138,9 +138,13 @@ BackupOutcome CreateBackup(const BackupProgress& progress) {
                 outcome.payload[row.presentByte] = 1;
             }
             Report(progress, row.name);
-        } else if (row.presentByte != 0) {
-            // A user mode the detector does not hold fails to read: it is left out.
+        } else if (row.presentByte != 0 && link.LastAnswer() == LinkAnswer::Refused) {
+            // A user mode the detector does not hold is refused: it is left out.
             Report(progress, (std::string(row.name) + " (absent)").c_str());
+        } else if (row.presentByte != 0 && link.LastAnswer() == LinkAnswer::NoAnswer) {
+            // The detector may also stay silent for a mode it does not hold; it is left out,
+            // and the progress says that this was not learnt from an answer.
+            Report(progress, (std::string(row.name) + " (no answer, taken as absent)").c_str());
         } else {
             link.Disconnect();
             outcome.result = row.kind == Kind::Pattern ? BackupOutcome::Result::PatternReadFailed
@@ -196,7 +200,7 @@ RestoreOutcome RestoreBackup(const BackupPayload& payload, const std::function<b
         }
         Report(progress, row.name);
     }
-    link.FinishUpload();
+    outcome.finishNotSent = link.FinishUpload() != 1 && link.LastAnswer() == LinkAnswer::LinkDown;
     link.Disconnect();
     return outcome;
 }

@@ -29,6 +29,9 @@ struct BackupOutcome {
 
 // Reads the current mode, the user modes that exist (absent ones are left out, with their present
 // byte 0), the universal settings, the preferences and the seven stored patterns. Writes no file.
+// A user mode whose read is refused is absent, and so is one whose read goes unanswered (its
+// progress line says so); a user mode answered malformed, or a link that goes down, ends the
+// backup like a failed read of the current mode.
 BackupOutcome CreateBackup(const BackupProgress& progress = {});
 
 // The records of a backup, in the order a restore writes them (a backup reads the same rows).
@@ -53,6 +56,7 @@ struct RestoreOutcome {
     };
     Result result = Result::Done;
     std::size_t failedRow = 0;
+    bool finishNotSent = false;  // Done, but the end-of-upload command could not even be sent
 
     const char* Message() const;
 };

@@ -62,19 +62,27 @@ PatternDownloadOutcome DownloadAllPatterns() {
     }
     for (std::size_t i = 0; i < DownloadedPatternCount; ++i) {
         const PatternEntry& entry = Entries()[i];
-        if (entry.userModeSlot >= 0) {
-            ModeRecord scratch{};
-            if (link.GetMode(entry.userModeSlot, scratch) != 1) {
-                outcome.states[i] = PatternDownloadOutcome::EntryState::Absent;
-                continue;
-            }
-        }
-        PatternRecord pattern{};
-        if (link.GetPattern(entry.patternSlot, pattern) != 1) {
+        const auto readFailed = [&] {
             link.Disconnect();
             outcome.result = PatternDownloadOutcome::Result::ReadFailed;
             outcome.failedEntry = i;
             return outcome;
+        };
+        if (entry.userModeSlot >= 0) {
+            // A refusal or silence says the mode does not exist; an answer that is not the
+            // mode, or a link that is down, says nothing, and the download stops.
+            const LinkAnswer mode = link.ProbeMode(entry.userModeSlot);
+            if (mode == LinkAnswer::Refused || mode == LinkAnswer::NoAnswer) {
+                outcome.states[i] = PatternDownloadOutcome::EntryState::Absent;
+                continue;
+            }
+            if (mode != LinkAnswer::Accepted) {
+                return readFailed();
+            }
+        }
+        PatternRecord pattern{};
+        if (link.GetPattern(entry.patternSlot, pattern) != 1) {
+            return readFailed();
         }
         outcome.patterns[i] = pattern;
         outcome.states[i] = PatternDownloadOutcome::EntryState::Read;

@@ -36,8 +36,9 @@ struct PatternDownloadOutcome {
     const char* Message() const;
 };
 
-// Reads entries 0..11 in order; stops at the first pattern that fails to read. Disconnects on
-// every path.
+// Reads entries 0..11 in order; stops at the first pattern that fails to read, and at a user
+// mode whose read came back malformed or found the link down (a refused or unanswered one is
+// absent). Disconnects on every path.
 PatternDownloadOutcome DownloadAllPatterns();
 
 }  // namespace holvane

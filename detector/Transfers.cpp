@@ -26,9 +26,10 @@ std::string UserModeNumber(int modeSlot) {
     return std::to_string(modeSlot - FirstUserModeSlot + 1);
 }
 
-bool ModeExists(DetectorLink& link, int modeSlot) {
-    ModeRecord scratch{};
-    return link.GetMode(modeSlot, scratch) == 1;
+// The message of a user mode that does not exist, for "download" or "upload".
+std::string ModeAbsentMessage(const char* action, int modeSlot) {
+    return std::string("Cannot ") + action + " the pattern as User Mode " +
+           UserModeNumber(modeSlot) + " does not exist.\r\n";
 }
 
 // One connection around a single read: Connect, read, Disconnect.
@@ -53,14 +54,17 @@ enum class FinishRule { Always, OnSuccess };
 template <typename Write>
 TransferOutcome Upload(DetectorLink& link, Write write, FinishRule rule, const char* failure) {
     const bool ok = write(link) == 1;
+    bool finishNotSent = false;
     if (ok || rule == FinishRule::Always) {
-        link.FinishUpload();
+        finishNotSent = link.FinishUpload() != 1 && link.LastAnswer() == LinkAnswer::LinkDown;
     }
     link.Disconnect();
+    TransferOutcome outcome;
     if (!ok) {
-        return Failed<TransferOutcome>(Result::TransferFailed, failure);
+        outcome = Failed<TransferOutcome>(Result::TransferFailed, failure);
     }
-    return {};
+    outcome.finishNotSent = finishNotSent;
+    return outcome;
 }
 
 template <typename Write>
@@ -87,9 +91,17 @@ TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
         return Failed<TransferOutcome>(Result::ConnectFailed, messages::CouldNotConnect);
     }
     // The read only tells whether a mode is there to be overwritten; its bytes are not used.
-    if (ModeExists(link, modeSlot) && confirm && !confirm()) {
+    // Only the detector's refusal says the slot is empty; without an answer it may not be.
+    const LinkAnswer slot = link.ProbeMode(modeSlot);
+    if (slot == LinkAnswer::LinkDown) {
         link.Disconnect();
-        return Failed<TransferOutcome>(Result::Cancelled, "");
+        return Failed<TransferOutcome>(Result::TransferFailed, messages::CouldNotUploadMode);
+    }
+    if (slot != LinkAnswer::Refused && confirm && !confirm()) {
+        link.Disconnect();
+        auto outcome = Failed<TransferOutcome>(Result::Cancelled, "");
+        outcome.slotUnknown = slot != LinkAnswer::Accepted;
+        return outcome;
     }
     return Upload(
         link,
@@ -138,20 +150,28 @@ DownloadOutcome<PatternRecord> DownloadPattern(int patternSlot) {
         return Failed<DownloadOutcome<PatternRecord>>(Result::ConnectFailed,
                                                       messages::CouldNotConnect);
     }
-    if (info->modeSlot != NotListed && !ModeExists(link, info->modeSlot)) {
+    const auto entry = static_cast<std::size_t>(PatternEntryOfSlot(patternSlot));
+    const auto readFailed = [&] {
         link.Disconnect();
-        return Failed<DownloadOutcome<PatternRecord>>(
-            Result::ModeAbsent, "Cannot download the pattern as User Mode " +
-                                    UserModeNumber(info->modeSlot) + " does not exist.\r\n");
-    }
-    DownloadOutcome<PatternRecord> outcome;
-    const bool ok = link.GetPattern(patternSlot, outcome.record) == 1;
-    link.Disconnect();
-    if (!ok) {
-        const auto entry = static_cast<std::size_t>(PatternEntryOfSlot(patternSlot));
         return Failed<DownloadOutcome<PatternRecord>>(Result::TransferFailed,
                                                       PatternEntryAt(entry).readFailureMessage);
+    };
+    if (info->modeSlot != NotListed) {
+        const LinkAnswer mode = link.ProbeMode(info->modeSlot);
+        if (mode == LinkAnswer::Refused || mode == LinkAnswer::NoAnswer) {
+            link.Disconnect();
+            return Failed<DownloadOutcome<PatternRecord>>(
+                Result::ModeAbsent, ModeAbsentMessage("download", info->modeSlot));
+        }
+        if (mode != LinkAnswer::Accepted) {
+            return readFailed();
+        }
     }
+    DownloadOutcome<PatternRecord> outcome;
+    if (link.GetPattern(patternSlot, outcome.record) != 1) {
+        return readFailed();
+    }
+    link.Disconnect();
     return outcome;
 }
 
@@ -164,11 +184,16 @@ TransferOutcome UploadPattern(int patternSlot, const PatternRecord& pattern) {
     if (link.Connect() != 1) {
         return Failed<TransferOutcome>(Result::ConnectFailed, messages::CouldNotConnect);
     }
-    if (info->modeSlot != NotListed && !ModeExists(link, info->modeSlot)) {
-        link.Disconnect();
-        return Failed<TransferOutcome>(Result::ModeAbsent,
-                                       "Cannot upload the pattern as User Mode " +
-                                           UserModeNumber(info->modeSlot) + " does not exist.\r\n");
+    if (info->modeSlot != NotListed) {
+        const LinkAnswer mode = link.ProbeMode(info->modeSlot);
+        if (mode == LinkAnswer::Refused || mode == LinkAnswer::LinkDown) {
+            link.Disconnect();
+            return mode == LinkAnswer::Refused
+                       ? Failed<TransferOutcome>(Result::ModeAbsent,
+                                                 ModeAbsentMessage("upload", info->modeSlot))
+                       : Failed<TransferOutcome>(Result::TransferFailed,
+                                                 messages::CouldNotUploadPattern);
+        }
     }
     return Upload(
         link, [&](DetectorLink& l) { return l.SetPattern(patternSlot, pattern); },

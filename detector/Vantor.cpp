@@ -9,6 +9,24 @@ namespace {
 constexpr const char* LoginText = "";
 
 TOVRA_DEV g_deviceHandle = nullptr;
+LinkAnswer g_lastAnswer = LinkAnswer::LinkDown;
+
+LinkAnswer AnswerOfFailure(TOVRA_DEV dev) {
+    if (Imports().DEV_GetParameterResult == nullptr) {
+        return LinkAnswer::NoAnswer;
+    }
+    switch (Imports().DEV_GetParameterResult(dev)) {
+        case TOVRA_PARAM_REFUSED:
+            return LinkAnswer::Refused;
+        case TOVRA_PARAM_MALFORMED:
+            return LinkAnswer::Malformed;
+        case TOVRA_PARAM_NOT_SENT:
+        case TOVRA_PARAM_LINK_GONE:
+            return LinkAnswer::LinkDown;
+        default:
+            return LinkAnswer::NoAnswer;
+    }
+}
 
 TovraImports& MutableImports() {
     static TovraImports imports = LibraryImports();
@@ -16,16 +34,23 @@ TovraImports& MutableImports() {
 }
 
 // Runs one library call with a catch-all guard; no call is made while no detector is open.
+// The outcome of the call is kept for LastAnswer.
 template <typename F>
 std::uint8_t Transfer(F&& call) {
+    g_lastAnswer = LinkAnswer::LinkDown;
     if (g_deviceHandle == nullptr) {
         return 0;
     }
     try {
-        return call(g_deviceHandle) == 1 ? 1 : 0;
+        if (call(g_deviceHandle) == 1) {
+            g_lastAnswer = LinkAnswer::Accepted;
+            return 1;
+        }
+        g_lastAnswer = AnswerOfFailure(g_deviceHandle);
     } catch (...) {
-        return 0;
+        g_lastAnswer = LinkAnswer::NoAnswer;
     }
+    return 0;
 }
 
 std::uint8_t Get(std::int32_t id, void* buffer, std::int32_t size) {
@@ -56,9 +81,17 @@ std::int32_t SizeOf(const Bytes& r) {
 
 const TovraImports& LibraryImports() {
     static const TovraImports imports = {
-        &::DVE_Create,       &::DVE_GetNumDevices, &::DVE_GetDeviceName, &::DVE_Delete,
-        &::DEV_Create,       &::DEV_Open,          &::DEV_Resume,        &::DEV_SetParameter,
-        &::DEV_GetParameter, &::DEV_Delete,
+        &::DVE_Create,
+        &::DVE_GetNumDevices,
+        &::DVE_GetDeviceName,
+        &::DVE_Delete,
+        &::DEV_Create,
+        &::DEV_Open,
+        &::DEV_Resume,
+        &::DEV_SetParameter,
+        &::DEV_GetParameter,
+        &::DEV_Delete,
+        &::DEV_GetParameterResult,
     };
     return imports;
 }
@@ -174,6 +207,16 @@ std::uint8_t DetectorLink::SetPreferences(const PreferencesRecord& preferences) 
 
 std::uint8_t DetectorLink::FinishUpload() {
     return Set(FinishUploadId, nullptr, 0);
+}
+
+LinkAnswer DetectorLink::LastAnswer() const {
+    return g_lastAnswer;
+}
+
+LinkAnswer DetectorLink::ProbeMode(int modeSlot) {
+    ModeRecord scratch{};
+    GetMode(modeSlot, scratch);
+    return ValidModeSlot(modeSlot) ? g_lastAnswer : LinkAnswer::LinkDown;
 }
 
 }  // namespace holvane

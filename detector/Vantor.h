@@ -24,6 +24,9 @@ struct TovraImports {
     unsigned char(TOVRA_CALL* DEV_SetParameter)(TOVRA_DEV, int32_t, const void*, int32_t, uint32_t);
     unsigned char(TOVRA_CALL* DEV_GetParameter)(TOVRA_DEV, int32_t, void*, int32_t, uint32_t);
     int32_t(TOVRA_CALL* DEV_Delete)(TOVRA_DEV);
+    // Beside the ten: how the newest parameter call ended. May be null (a table that leaves
+    // it out); every failure then counts as unanswered.
+    int32_t(TOVRA_CALL* DEV_GetParameterResult)(TOVRA_DEV) = nullptr;
 };
 
 // The table every DetectorLink calls through.
@@ -35,6 +38,15 @@ const TovraImports& LibraryImports();
 TOVRA_DEV DeviceHandle();
 
 inline constexpr std::uint32_t ParameterTimeout = 1500;
+
+// How the newest transfer of a DetectorLink ended, as far as the link can tell.
+enum class LinkAnswer {
+    Accepted,   // the operation answered 1
+    Refused,    // the detector answered with a refusal
+    NoAnswer,   // nothing (whole) came in time: lost, late or silent; nothing is known
+    Malformed,  // an answer came that was not the one asked for (short or too long)
+    LinkDown,   // the request could not be sent, or the device is gone, or nothing is open
+};
 
 // One connection per action: Connect, transfers, FinishUpload after writes, Disconnect on every
 // path after a successful Connect. All calls block the calling thread (up to about 1.5 s per
@@ -59,6 +71,14 @@ public:
     std::uint8_t SetPreferences(const PreferencesRecord& preferences);
     // The end-of-upload command: id 55 with no value.
     std::uint8_t FinishUpload();
+
+    // How the newest transfer (of any DetectorLink) ended.
+    LinkAnswer LastAnswer() const;
+
+    // Reads a mode only to learn whether the detector holds it (the bytes are dropped): Accepted
+    // when it does, Refused when the detector says it does not, otherwise what the link could
+    // not tell.
+    LinkAnswer ProbeMode(int modeSlot);
 };
 
 }  // namespace holvane

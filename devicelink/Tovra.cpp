@@ -39,6 +39,14 @@ IFrameItemBase* AsItem(TOVRA_ITEM h) {
     return reinterpret_cast<IFrameItemBase*>(h);
 }
 
+using tovra::ParameterResult;
+static_assert(static_cast<int32_t>(ParameterResult::Accepted) == TOVRA_PARAM_ACCEPTED &&
+              static_cast<int32_t>(ParameterResult::Refused) == TOVRA_PARAM_REFUSED &&
+              static_cast<int32_t>(ParameterResult::NoAnswer) == TOVRA_PARAM_NO_ANSWER &&
+              static_cast<int32_t>(ParameterResult::Malformed) == TOVRA_PARAM_MALFORMED &&
+              static_cast<int32_t>(ParameterResult::NotSent) == TOVRA_PARAM_NOT_SENT &&
+              static_cast<int32_t>(ParameterResult::LinkGone) == TOVRA_PARAM_LINK_GONE);
+
 std::string Text(const char* s) {
     return s != nullptr ? std::string(s) : std::string();
 }
@@ -121,6 +129,12 @@ unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffe
     return Guard<unsigned char>(0, [&] {
         return static_cast<unsigned char>(
             AsDevice(dev)->GetParameter(static_cast<std::uint8_t>(id), buffer, size, timeout));
+    });
+}
+
+int32_t TOVRA_CALL DEV_GetParameterResult(TOVRA_DEV dev) {
+    return Guard<int32_t>(TOVRA_PARAM_NOT_SENT, [&] {
+        return static_cast<int32_t>(AsDevice(dev)->LastParameterResult());
     });
 }
 

@@ -6,6 +6,18 @@
 
 namespace tovra {
 
+namespace {
+
+std::size_t UnreadBytes(const std::deque<BufferedFrame>& queue) {
+    std::size_t unread = 0;
+    for (const BufferedFrame& frame : queue) {
+        unread += frame.data.size() - frame.readPosition;
+    }
+    return unread;
+}
+
+}  // namespace
+
 // ---- TovraFrameStream -------------------------------------------------------------------------
 
 std::int32_t TovraFrameStream::Read(void* buffer, std::int32_t n) {
@@ -72,11 +84,51 @@ void TovraFrameStream::Attach(IStreamBase* s) {
 void TovraFrameStream::Append(const std::uint8_t* payload, std::size_t n) {
     BufferedFrame frame;
     frame.data.assign(payload, payload + n);
-    std::lock_guard<std::mutex> guard(lock_);
-    if (queue_.size() >= MaxQueuedFrames) {
-        queue_.pop_front();
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (queue_.size() >= MaxQueuedFrames) {
+            queue_.pop_front();
+        }
+        queue_.push_back(std::move(frame));
+        lastArrival_ = Clock::now();
     }
-    queue_.push_back(std::move(frame));
+    arrived_.notify_all();
+}
+
+bool TovraFrameStream::WaitReadable(Clock::time_point deadline) {
+    std::unique_lock<std::mutex> guard(lock_);
+    arrived_.wait_until(guard, deadline, [this] { return !queue_.empty() || interrupted_; });
+    return !queue_.empty();
+}
+
+std::size_t TovraFrameStream::Discard() {
+    std::lock_guard<std::mutex> guard(lock_);
+    const std::size_t unread = UnreadBytes(queue_);
+    queue_.clear();
+    return unread;
+}
+
+std::size_t TovraFrameStream::QueuedBytes() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return UnreadBytes(queue_);
+}
+
+TovraFrameStream::Clock::time_point TovraFrameStream::LastArrival() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return lastArrival_;
+}
+
+void TovraFrameStream::Interrupt() {
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        interrupted_ = true;
+    }
+    arrived_.notify_all();
+}
+
+bool TovraFrameStream::Interrupted() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return interrupted_;
 }
 
 // ---- TovraStream ------------------------------------------------------------------------------

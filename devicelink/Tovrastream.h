@@ -3,6 +3,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -68,9 +70,26 @@ public:
     void SetEventSink(IStreamEventSink* sink) override { sink_.store(sink); }
     void ClearEventSink() override { sink_.store(nullptr); }
 
-    // Appends a copy of a received payload, dropping the oldest frame when 100 are queued.
-    // Reader thread; takes the queue lock, never waits otherwise.
+    // Appends a copy of a received payload, dropping the oldest frame when 100 are queued, and
+    // wakes a caller waiting in WaitReadable. Reader thread; takes the queue lock, never waits
+    // otherwise.
     void Append(const std::uint8_t* payload, std::size_t n);
+
+    using Clock = std::chrono::steady_clock;
+
+    // Blocks until a frame is queued, the deadline passes or Interrupt was called; true when a
+    // frame is queued. Never holds the lock while the caller works on the queue. Caller's thread.
+    bool WaitReadable(Clock::time_point deadline);
+    // Drops every queued frame; returns the payload bytes that were still unread.
+    std::size_t Discard();
+    // Payload bytes queued and not yet read.
+    std::size_t QueuedBytes();
+    // When the newest frame was appended (the epoch of the clock before the first one).
+    Clock::time_point LastArrival();
+    // From any thread: every WaitReadable, now and later, returns at once. Used when the link
+    // under the stream is gone; it stays so for the stream's life.
+    void Interrupt();
+    bool Interrupted();
 
     IStreamEventSink* eventSink() const { return sink_.load(); }
     std::uint8_t channel() const { return channel_; }
@@ -82,8 +101,11 @@ private:
     TovraStream* lower_;    // caller's thread only
     std::uint8_t channel_;  // fixed at construction
     std::atomic<IStreamEventSink*> sink_{nullptr};
-    std::mutex lock_;                  // guards queue_ only; never held with another lock
+    std::mutex lock_;  // guards the three fields below; never held with another lock
+    std::condition_variable arrived_;  // signalled by Append and Interrupt
     std::deque<BufferedFrame> queue_;  // guarded by lock_
+    Clock::time_point lastArrival_{};  // guarded by lock_
+    bool interrupted_ = false;         // guarded by lock_
 };
 
 // The multiplexer: runs received bytes through the frame decoder and hands each complete frame

@@ -105,8 +105,8 @@ void TovraUsbHidThread::Body() {
             wake_.wait(guard, [this] { return pauseCount_ == 0; });
         }
         if (!device_.ReadCycle(mayFeed)) {
-            // Nothing to read from a device that is not open: wait a while (or for the stop)
-            // instead of spinning.
+            // Nothing to read from a device that is not open, or gone: wait a while (or for the
+            // stop) instead of spinning.
             std::unique_lock<std::mutex> guard(lock_);
             wake_.wait_for(guard, NotOpenWait, [this] { return stopRequested_; });
         }
@@ -131,6 +131,7 @@ TovraUsbHidDevice::~TovraUsbHidDevice() {
             multiplexer_->CloseChannel(ParameterChannel);
         }
     }
+    exchange_.reset();
     control_.reset();
     parameter_.reset();
     multiplexer_.reset();
@@ -149,6 +150,8 @@ bool TovraUsbHidDevice::Open(const std::string& path, const std::string& login) 
     multiplexer_->Attach(this);
     control_ = multiplexer_->CreateChannel(ControlChannel);
     parameter_ = multiplexer_->CreateChannel(ParameterChannel);
+    exchange_ = std::make_unique<ParameterExchange>(*parameter_, ParameterExchange::DefaultSettle,
+                                                    [this] { return transport_.IsGone(); });
     opened_.store(true, std::memory_order_release);
     SendLogin(*control_, login);
     return true;
@@ -162,6 +165,11 @@ bool TovraUsbHidDevice::ReadCycle(const std::function<bool()>& mayFeed) {
     const std::int32_t count = transport_.Read(bytes, ReaderChunk);
     if (count > 0 && mayFeed()) {
         multiplexer_->Feed(bytes, static_cast<std::size_t>(count));
+    } else if (transport_.IsGone()) {
+        // A gone interface answers every read at once: wake a waiting request, and let the
+        // reader wait a read's time instead of spinning.
+        parameter_->Interrupt();
+        return false;
     }
     return true;
 }
@@ -193,7 +201,7 @@ bool TovraUsbHidDevice::SetParameter(std::uint8_t id, const void* data, std::int
     if (!opened_.load(std::memory_order_acquire)) {
         return false;
     }
-    return tovra::SetParameter(*parameter_, id, data, size, timeoutMs);
+    return exchange_->Set(id, data, size, timeoutMs) == ParameterResult::Accepted;
 }
 
 bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
@@ -201,7 +209,11 @@ bool TovraUsbHidDevice::GetParameter(std::uint8_t id, void* buffer, std::int32_t
     if (!opened_.load(std::memory_order_acquire)) {
         return false;
     }
-    return tovra::GetParameter(*parameter_, id, buffer, size, timeoutMs);
+    return exchange_->Get(id, buffer, size, timeoutMs) == ParameterResult::Accepted;
+}
+
+ParameterResult TovraUsbHidDevice::LastParameterResult() const {
+    return exchange_ ? exchange_->LastResult() : ParameterResult::NotSent;
 }
 
 std::int32_t TovraUsbHidDevice::SendString(const char* text, std::int32_t length) {

@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "Parameterexchange.h"
 #include "Tovrastream.h"
 #include "Usbhid.h"
 
@@ -110,12 +111,16 @@ public:
     void Pause() override { reader_->Pause(); }
     void Resume() override { reader_->Resume(); }
     bool IsPaused() override { return reader_->IsPaused(); }
-    // Block up to the time-out as tovra::SetParameter and tovra::GetParameter do; false at
-    // once on a closed device.
+    // Block up to the time-out as ParameterExchange's Set and Get do; true exactly when the
+    // request was accepted; false at once on a closed device.
     bool SetParameter(std::uint8_t id, const void* data, std::int32_t size,
                       std::uint32_t timeoutMs) override;
     bool GetParameter(std::uint8_t id, void* buffer, std::int32_t size,
                       std::uint32_t timeoutMs) override;
+
+    // How the newest SetParameter or GetParameter ended (NotSent before the first, and on a
+    // device that is not open).
+    ParameterResult LastParameterResult() const;
 
     // The control channel: one frame, then the pending report is sent (up to 300 ms per
     // report written).
@@ -136,8 +141,9 @@ public:
 
     // One reader cycle: up to 256 bytes off the transport, handed to the multiplexer once
     // mayFeed() agrees (it waits out a pause that came during the read, and says false on a
-    // stop). Reader thread; blocks up to the transport's read wait for a report, holding no
-    // lock. Returns false when the device is not open (nothing to read).
+    // stop); once the transport reports the device gone, a request waiting for its reply is
+    // woken. Reader thread; blocks up to the transport's read wait for a report, holding no
+    // lock. Returns false when there is nothing to read: the device is not open, or gone.
     bool ReadCycle(const std::function<bool()>& mayFeed);
     // Wakes the reader from its read wait for good (closing). Any thread; never blocks.
     void CancelReads() { transport_.CancelReads(); }
@@ -151,6 +157,7 @@ private:
     // CloseStream cannot leave the device with a destroyed stream.
     std::shared_ptr<TovraFrameStream> control_;
     std::shared_ptr<TovraFrameStream> parameter_;
+    std::unique_ptr<ParameterExchange> exchange_;  // on parameter_; caller's thread
     // Set (release) by Open once the multiplexer and channels exist; the reader looks at it.
     std::atomic<bool> opened_{false};
 };

@@ -31,6 +31,8 @@ public:
     virtual std::int32_t Read(void* buffer, std::int32_t n) = 0;
 
     bool IsOpen() const { return device_ != nullptr; }
+    // True once the interface reported itself gone; from any thread.
+    bool IsGone() const { return device_ != nullptr && device_->IsGone(); }
     // From any thread: a device read waiting now, and every later one, returns 0 at once.
     void CancelReads() {
         if (device_) {

@@ -138,8 +138,20 @@ void VirtualDetector::HandleParameterRequest(const std::uint8_t* payload, std::s
         --*requestsBeforeLoss_;
     }
     if (auto reply = Answer(request)) {
-        SendReply(*reply);
+        SendReplyTo(request.id, std::move(*reply));
     }
+}
+
+void VirtualDetector::SendReplyTo(std::uint8_t id, std::vector<std::uint8_t> reply) {
+    constexpr std::uint8_t Filler = 0x5A;
+    if (const auto resized = resizedIds_.find(id); resized != resizedIds_.end()) {
+        const auto target = std::max<std::ptrdiff_t>(
+            static_cast<std::ptrdiff_t>(reply.size()) + resized->second, 0);
+        reply.resize(static_cast<std::size_t>(target), Filler);
+    }
+    const auto delayed = delayedIds_.find(id);
+    SendReply(reply, delayed != delayedIds_.end() ? delayed->second : std::chrono::milliseconds(0),
+              corruptIds_.count(id) != 0);
 }
 
 std::optional<std::vector<std::uint8_t>> VirtualDetector::Answer(const DetectorRequest& request) {
@@ -244,18 +256,19 @@ bool VirtualDetector::WriteRecord(std::uint8_t id, const std::vector<std::uint8_
     return false;
 }
 
-void VirtualDetector::SendReply(const std::vector<std::uint8_t>& reply) {
+void VirtualDetector::SendReply(const std::vector<std::uint8_t>& reply,
+                                std::chrono::milliseconds extraDelay, bool corrupt) {
     std::vector<std::pair<std::size_t, std::size_t>> pieces;  // offset, length
     if (splitAt_ > 0 && reply.size() > splitAt_) {
         pieces = {{0, splitAt_}, {splitAt_, reply.size() - splitAt_}};
     } else {
         pieces = {{0, reply.size()}};
     }
-    const auto due = Clock::now() + delay_;
+    const auto due = Clock::now() + delay_ + extraDelay;
     for (const auto& [offset, length] : pieces) {
         auto frame = tovra::EncodeFrame(sequence_++, tovra::ParameterChannel, reply.data() + offset,
                                         static_cast<std::uint16_t>(length));
-        if (corruptNext_) {
+        if (corruptNext_ || corrupt) {
             frame[2] = static_cast<std::uint8_t>(frame[2] ^ 0xFF);
         }
         OutputChunk chunk;
@@ -509,6 +522,28 @@ void VirtualDetector::CorruptNextReplyChecksum() {
     Locked(corruptNext_, true);
 }
 
+void VirtualDetector::DelayId(std::uint8_t id, std::chrono::milliseconds delay) {
+    std::lock_guard lock(mutex_);
+    if (delay > std::chrono::milliseconds(0)) {
+        delayedIds_[id] = delay;
+    } else {
+        delayedIds_.erase(id);
+    }
+}
+
+void VirtualDetector::CorruptId(std::uint8_t id, bool on) {
+    SwitchId(corruptIds_, id, on);
+}
+
+void VirtualDetector::ResizeReplies(std::uint8_t id, int delta) {
+    std::lock_guard lock(mutex_);
+    if (delta != 0) {
+        resizedIds_[id] = delta;
+    } else {
+        resizedIds_.erase(id);
+    }
+}
+
 void VirtualDetector::LoseLinkAfter(int requests) {
     std::lock_guard lock(mutex_);
     requestsBeforeLoss_ = std::max(requests, 0);
@@ -531,6 +566,9 @@ void VirtualDetector::ClearFaults() {
     splitAt_ = 0;
     noise_.clear();
     corruptNext_ = false;
+    delayedIds_.clear();
+    corruptIds_.clear();
+    resizedIds_.clear();
     requestsBeforeLoss_.reset();
 }
 

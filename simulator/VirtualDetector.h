@@ -18,6 +18,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -45,7 +46,7 @@ struct DetectorRequest {
 enum class AbsentModeAnswer { Refuse, Silence };
 
 class VirtualDetector {
-  public:
+public:
     using Clock = std::chrono::steady_clock;
 
     // A detector with sane default content: every record filled with plausible, non-zero bytes
@@ -120,6 +121,12 @@ class VirtualDetector {
     // they contain the start byte 0x7E, which would not be noise.
     bool SetNoise(std::vector<std::uint8_t> noise);
     void CorruptNextReplyChecksum();  // every frame of the next reply gets a wrong checksum byte
+    // Faults of the replies to one id, each off again with 0 / false:
+    void DelayId(std::uint8_t id, std::chrono::milliseconds delay);  // due this much later
+    void CorruptId(std::uint8_t id, bool on = true);  // every frame gets a wrong checksum byte
+    // Every reply carries `delta` bytes more (a filler byte 0x5A appended) or fewer (the last
+    // ones dropped) than it should; an acknowledgement alone shortened becomes an empty frame.
+    void ResizeReplies(std::uint8_t id, int delta);
     // The link goes down when the (n + 1)-th parameter request from now arrives: that request
     // and everything after it go unanswered, queued output is dropped, and a device bound to
     // this detector behaves as unplugged.
@@ -128,14 +135,14 @@ class VirtualDetector {
     bool LinkLost() const;
     void ClearFaults();  // every switch above off; a lost link stays lost
 
-  private:
+private:
     class Dispatch : public tovra::IFrameDispatch {
-      public:
+    public:
         explicit Dispatch(VirtualDetector& owner) : owner_(owner) {}
         void DispatchFrame(std::uint8_t channel, const std::uint8_t* payload,
                            std::size_t n) override;
 
-      private:
+    private:
         VirtualDetector& owner_;
     };
 
@@ -158,10 +165,14 @@ class VirtualDetector {
     // All of these run with mutex_ held.
     void HandleParameterRequest(const std::uint8_t* payload, std::size_t n);
     std::optional<std::vector<std::uint8_t>> Answer(const DetectorRequest& request);
+    // The reply as the id's faults shape it (size), then queued (delay, checksum).
+    void SendReplyTo(std::uint8_t id, std::vector<std::uint8_t> reply);
     std::vector<std::uint8_t> ReadRecord(std::uint8_t id) const;
     bool WriteRecord(std::uint8_t id, const std::vector<std::uint8_t>& value);
     bool IsAbsentUserRecord(std::uint8_t id) const;
-    void SendReply(const std::vector<std::uint8_t>& reply);
+    void SendReply(const std::vector<std::uint8_t>& reply,
+                   std::chrono::milliseconds extraDelay = std::chrono::milliseconds(0),
+                   bool corrupt = false);
     void DropLink();
     std::uint8_t* PatternBytes(int patternSlot);
     const std::uint8_t* PatternBytes(int patternSlot) const;
@@ -191,14 +202,17 @@ class VirtualDetector {
     std::uint8_t sequence_ = 0;       // mutex_; the detector's own frame numbering
 
     // Fault switches.
-    std::set<std::uint8_t> refused_;         // mutex_
-    std::set<std::uint8_t> silenced_;        // mutex_
-    std::chrono::milliseconds delay_{0};     // mutex_
-    std::size_t splitAt_ = 0;                // mutex_
-    std::vector<std::uint8_t> noise_;        // mutex_
-    bool corruptNext_ = false;               // mutex_
-    std::optional<int> requestsBeforeLoss_;  // mutex_
-    bool linkLost_ = false;                  // mutex_
+    std::set<std::uint8_t> refused_;                                // mutex_
+    std::set<std::uint8_t> silenced_;                               // mutex_
+    std::chrono::milliseconds delay_{0};                            // mutex_
+    std::size_t splitAt_ = 0;                                       // mutex_
+    std::vector<std::uint8_t> noise_;                               // mutex_
+    bool corruptNext_ = false;                                      // mutex_
+    std::map<std::uint8_t, std::chrono::milliseconds> delayedIds_;  // mutex_
+    std::set<std::uint8_t> corruptIds_;                             // mutex_
+    std::map<std::uint8_t, int> resizedIds_;                        // mutex_
+    std::optional<int> requestsBeforeLoss_;                         // mutex_
+    bool linkLost_ = false;                                         // mutex_
 };
 
 }  // namespace holvane::simulator

@@ -148,9 +148,10 @@ TOVRA_API int32_t TOVRA_CALL DEV_Resume(TOVRA_DEV dev);
 
 /* Writes parameter id: sends [id, 0x01, the size value bytes] as one frame on the parameter
  * channel and waits for the one-byte acknowledgement.
- * Returns: 1 when the detector acknowledged with 0x01. 0 when it refused (as soon as the
- *   refusal arrives), when no acknowledgement came within timeout ms, when the arguments are
- *   refused, and at once on a device that is not open.
+ * Returns: 1 when the detector acknowledged with 0x01 and nothing more. 0 when it refused (as
+ *   soon as the refusal arrives), when no acknowledgement came within timeout ms, when more
+ *   than the one byte came, when the arguments are refused, and at once when the request could
+ *   not be written, when the device is gone and on a device that is not open.
  * Ownership: data is read during the call only.
  * Blocks: up to timeout ms, the request's reports included; plus up to about 500 ms of settling
  *   after an unanswered request (see Blocking above). A report the device is slow to take may
@@ -167,8 +168,9 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
 /* Reads parameter id: sends the read request [id, 0x00] on the parameter channel and waits for
  * the acknowledgement followed by exactly size value bytes, under one deadline.
  * Returns: 1 when the acknowledgement was 0x01 and all size bytes arrived within timeout ms. 0
- *   on a refusal (as soon as it arrives), a time-out or a short reply; at once when the request
- *   could not be written, when the arguments are refused, and on a device that is not open.
+ *   on a refusal (as soon as it arrives), a time-out, a short reply or a longer one than asked
+ *   (the rest of it is discarded); at once when the request could not be written or the device
+ *   is gone, when the arguments are refused, and on a device that is not open.
  * Ownership: buffer (size bytes) stays the caller's; only value bytes that arrived are written
  *   into it, so after a 0 it holds those that had arrived and the rest is unchanged.
  * Blocks: as DEV_SetParameter: up to timeout ms, plus the settling after an unanswered request.
@@ -180,6 +182,20 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
  *   at once. */
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
+
+/* How the newest DEV_SetParameter or DEV_GetParameter on this device ended, for a caller that
+ * must tell a refusal from silence and from a link that is gone. The truth bytes of those calls
+ * are not affected by it.
+ * Returns: one of the codes below; TOVRA_PARAM_NOT_SENT before the first request and on a
+ *   device that is not open.
+ * Blocks: never. */
+#define TOVRA_PARAM_ACCEPTED 0  /* acknowledged with 0x01 and, for a read, the whole value */
+#define TOVRA_PARAM_REFUSED 1   /* answered with one acknowledgement byte other than 0x01 */
+#define TOVRA_PARAM_NO_ANSWER 2 /* nothing arrived before the deadline */
+#define TOVRA_PARAM_MALFORMED 3 /* a reply short at the deadline, or longer than asked */
+#define TOVRA_PARAM_NOT_SENT 4  /* the request could not be sent whole */
+#define TOVRA_PARAM_LINK_GONE 5 /* the transport reports the device gone */
+TOVRA_API int32_t TOVRA_CALL DEV_GetParameterResult(TOVRA_DEV dev);
 
 /* Sends length bytes of text as one frame on the control channel, then the pending report.
  * Nothing is awaited: the reader need not run.

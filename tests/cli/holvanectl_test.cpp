@@ -23,8 +23,10 @@
 #include "CliFixture.h"
 #include "DemoContent.h"
 #include "Fileio.h"
+#include "ParameterIds.h"
 #include "PatternGrid.h"
 #include "PatternPicture.h"
+#include "Simulation.h"
 #include "VirtualDetector.h"
 
 using namespace holvane;
@@ -627,3 +629,61 @@ TEST_F(HolvanectlTest, ListUnderTheDemoShowsTheVirtualDetector) {
 }
 
 }  // namespace
+
+// holvanectl on a virtual detector that misbehaves: what the command line says that the window
+// does not.
+class HolvanectlOnAFaultyLinkTest : public test::CliTest {
+protected:
+    VirtualDetector& Detector() { return simulation_.Detector(); }
+
+private:
+    Simulation simulation_;  // installed for every command the test runs
+};
+
+TEST_F(HolvanectlOnAFaultyLinkTest, BackupSaysWhichModesWentUnanswered) {
+    Detector().SetUserModePresent(5, false);                     // My Mode 2: refused
+    Detector().SilenceId(static_cast<std::uint8_t>(ModeId(6)));  // My Mode 3: silent
+    const auto result = Holvanectl({"backup", Path("b")});
+    ASSERT_EQ(result.status, ExitSuccess) << result.err;
+    EXPECT_NE(result.err.find("read My Mode 2 (absent)\n"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("read My Mode 3 (no answer, taken as absent)\n"), std::string::npos)
+        << result.err;
+    const BackupPayload payload = [&] {
+        BackupPayload p{};
+        EXPECT_EQ(ReadBackupFile(Path("b.vantor"), p), FileResult::Success);
+        return p;
+    }();
+    EXPECT_EQ(payload[backup::UserModePresent(2)], 0);
+    EXPECT_EQ(payload[backup::UserModePresent(3)], 1);
+}
+
+TEST_F(HolvanectlOnAFaultyLinkTest, UploadIntoASlotThatDidNotAnswerNeedsYes) {
+    ModeRecord mode{};
+    mode.fill(0x2C);
+    ASSERT_EQ(WriteModeFile(Path("m.mode"), mode), FileResult::Success);
+    // Silence may mean an absent mode, or a lost answer about one that exists: not known empty.
+    Detector().SetUserModePresent(4, false);
+    Detector().SetAbsentModeAnswer(simulator::AbsentModeAnswer::Silence);
+    const ModeRecord before = Detector().Mode(4);
+    auto r = Holvanectl({"upload", Path("m.mode"), "--slot", "My Mode 1"});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_NE(r.err.find("did not answer whether the slot holds a mode"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Detector().Mode(4), before);
+    EXPECT_FALSE(Detector().UserModePresent(4));
+    r = Holvanectl({"upload", Path("m.mode"), "--slot", "My Mode 1", "--yes"});
+    EXPECT_EQ(r.status, ExitSuccess) << r.err;
+    EXPECT_TRUE(Detector().UserModePresent(4));
+    EXPECT_NE(Detector().Mode(4), before);
+}
+
+TEST_F(HolvanectlOnAFaultyLinkTest, AnEndOfUploadThatCannotBeSentIsAWarning) {
+    UniversalSettingsRecord record{};
+    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), record), FileResult::Success);
+    Detector().LoseLinkAfter(0);  // the write goes unanswered, the end-of-upload cannot be sent
+    const auto r = Holvanectl({"upload", Path("u.glb")});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_NE(r.err.find("warning: the end-of-upload command could not be sent"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("Could not upload the universal settings."), std::string::npos) << r.err;
+}

@@ -3,9 +3,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -71,6 +74,67 @@ Bytes Report(const Bytes& bytes, std::size_t length = 65) {
     std::copy(bytes.begin(), bytes.end(), r.begin() + 1);
     return r;
 }
+
+// Wraps the in-memory platform with a switch that makes its devices gone the way a real
+// unplugged interface is: a waiting read wakes, reads and writes fail at once and IsGone says so.
+class GoneSwitchPlatform : public tovra::IHidPlatform {
+public:
+    explicit GoneSwitchPlatform(tovra::IHidPlatform& inner) : inner_(inner) {}
+
+    std::vector<tovra::HidInterfaceInfo> ListInterfaces() override {
+        return inner_.ListInterfaces();
+    }
+    std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override {
+        auto device = inner_.Open(path);
+        if (!device) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        opened_.push_back(device.get());
+        return std::make_unique<Device>(std::move(device), *this);
+    }
+
+    void Unplug() {
+        gone_ = true;
+        std::lock_guard<std::mutex> guard(lock_);
+        for (tovra::IHidDevice* d : opened_) {
+            d->CancelReads();
+        }
+    }
+
+private:
+    class Device : public tovra::IHidDevice {
+    public:
+        Device(std::unique_ptr<tovra::IHidDevice> inner, GoneSwitchPlatform& owner)
+            : inner_(std::move(inner)), owner_(owner) {}
+        ~Device() override {
+            std::lock_guard<std::mutex> guard(owner_.lock_);
+            std::erase(owner_.opened_, inner_.get());
+        }
+        bool GetAttributes(std::uint16_t& v, std::uint16_t& p) override {
+            return inner_->GetAttributes(v, p);
+        }
+        bool SetInputQueueSize(std::uint32_t n) override { return inner_->SetInputQueueSize(n); }
+        std::uint32_t InputReportLength() override { return inner_->InputReportLength(); }
+        std::size_t Read(std::uint8_t* b, std::size_t n, unsigned timeoutMs) override {
+            return owner_.gone_ ? 0 : inner_->Read(b, n, timeoutMs);
+        }
+        std::size_t Write(const std::uint8_t* r, std::size_t n, unsigned timeoutMs) override {
+            return owner_.gone_ ? 0 : inner_->Write(r, n, timeoutMs);
+        }
+        void CancelReads() override { inner_->CancelReads(); }
+        bool IsGone() const override { return owner_.gone_; }
+
+    private:
+        std::unique_ptr<tovra::IHidDevice> inner_;
+        GoneSwitchPlatform& owner_;
+    };
+
+    tovra::IHidPlatform& inner_;
+    std::atomic<bool> gone_{false};
+    std::mutex lock_;                         // guards opened_
+    std::vector<tovra::IHidDevice*> opened_;  // the inner devices of the open ones
+};
 
 }  // namespace
 
@@ -266,10 +330,12 @@ TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
     // back until the resume.
     std::this_thread::sleep_for(milliseconds(100));
     EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 50), 0);  // still paused: time-out
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_NO_ANSWER);
     EXPECT_EQ(DEV_Resume(dev), 1);
-    // The reply to the request made while paused waited in the driver's queue and is read by the
-    // next request, as the start of its answer.
+    // The reply to the request made while paused waited in the driver's queue; it is discarded
+    // while the channel settles, and the next request is answered by its own reply.
     EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 1500), 1);
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_ACCEPTED);
     EXPECT_EQ(DEV_Resume(dev), 1);  // an extra resume changes nothing
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Pause(dev), 1);
@@ -543,6 +609,71 @@ TEST_F(LibraryTest, GarbageFromTheDeviceNeverCrashesOrHangs) {
     const auto start = steady_clock::now();
     DEV_GetParameter(dev, 10, buffer, 292, 100);
     DEV_SetParameter(dev, 10, buffer, 292, 100);
-    EXPECT_LT(steady_clock::now() - start, milliseconds(700));
+    // Two time-outs, and the channel's 500 ms settle before the request after an unanswered one.
+    EXPECT_LT(steady_clock::now() - start, milliseconds(1200));
     DEV_Delete(dev);
+}
+
+// ---- how a parameter call ended ---------------------------------------------------------------
+
+TEST_F(LibraryTest, ParameterResultTellsRefusalSilenceAndMalformedReplies) {
+    struct Case {
+        const char* name;
+        std::function<void(VirtualDetector&)> fault;
+        int32_t result;
+    };
+    const std::vector<Case> cases = {
+        {"answered", [](VirtualDetector&) {}, TOVRA_PARAM_ACCEPTED},
+        {"refused", [](VirtualDetector& d) { d.RefuseId(holvane::PreferencesId); },
+         TOVRA_PARAM_REFUSED},
+        {"silent", [](VirtualDetector& d) { d.SilenceId(holvane::PreferencesId); },
+         TOVRA_PARAM_NO_ANSWER},
+        {"one byte long", [](VirtualDetector& d) { d.ResizeReplies(holvane::PreferencesId, 1); },
+         TOVRA_PARAM_MALFORMED},
+        {"one byte short", [](VirtualDetector& d) { d.ResizeReplies(holvane::PreferencesId, -1); },
+         TOVRA_PARAM_MALFORMED},
+    };
+    AddDetector();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        detector.ClearFaults();
+        c.fault(detector);
+        TOVRA_DEV dev = OpenDevice();
+        EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_NOT_SENT) << "nothing asked yet";
+        std::uint8_t prefs[16];
+        EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 200),
+                  c.result == TOVRA_PARAM_ACCEPTED ? 1 : 0);
+        EXPECT_EQ(DEV_GetParameterResult(dev), c.result);
+        DEV_Delete(dev);
+    }
+}
+
+TEST_F(LibraryTest, OnceTheDeviceIsGoneEveryRequestFailsAtOnce) {
+    GoneSwitchPlatform gonePlatform(platform);
+    tovra::SetHidPlatform(&gonePlatform);
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    std::uint8_t prefs[16];
+    ASSERT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 1);
+    // Unplugged while a request waits for an answer that will not come: it is woken.
+    detector.SilenceId(holvane::PreferencesId);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(milliseconds(50));
+        gonePlatform.Unplug();
+    });
+    auto start = steady_clock::now();
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 0);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(600));
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_LINK_GONE);
+    unplug.join();
+    const std::size_t requests = detector.Requests().size();
+    start = steady_clock::now();
+    for (int k = 0; k < 5; ++k) {
+        EXPECT_EQ(DEV_SetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 0);
+        EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_LINK_GONE);
+    }
+    EXPECT_LT(steady_clock::now() - start, milliseconds(100));
+    EXPECT_EQ(detector.Requests().size(), requests) << "nothing more is sent";
+    DEV_Delete(dev);
+    tovra::SetHidPlatform(&platform);
 }

@@ -325,13 +325,30 @@ TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
         const char* name;
         bool downloadFirst;  // the mode then holds a real pattern
         bool refuseRead;
+        bool loseReadAnswer;  // bad checksum: the slot is not known to be empty
         std::vector<Wire> wire;
         bool asked;
     };
     const Case cases[] = {
-        {"settings only, slot answers", false, false, {Read(10), Write(20, 26), Finish}, true},
-        {"settings only, slot refuses", false, true, {Read(10), Write(20, 26), Finish}, false},
-        {"whole mode", true, false, {Read(6), Read(10), Write(10, 292), Finish}, true},
+        {"settings only, slot answers",
+         false,
+         false,
+         false,
+         {Read(10), Write(20, 26), Finish},
+         true},
+        {"settings only, slot refuses",
+         false,
+         true,
+         false,
+         {Read(10), Write(20, 26), Finish},
+         false},
+        {"settings only, slot's answer lost",
+         false,
+         false,
+         true,
+         {Read(10), Write(20, 26), Finish},
+         true},
+        {"whole mode", true, false, false, {Read(6), Read(10), Write(10, 292), Finish}, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -345,6 +362,7 @@ TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
             caseForm.ModeActionBtn->click();
         }
         detector.RefuseId(10, c.refuseRead);
+        detector.CorruptId(10, c.loseReadAnswer);
         caseDialogs.messageAnswers.push_back(MessageAnswer::Ok);
         Choose(caseForm.ModeActionsComboBox, Upload);
         Choose(caseForm.UploadModeComboBox, CurrentModePosition);

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <string>
@@ -25,7 +26,7 @@ Bytes Frame(std::uint8_t channel, const Bytes& payload) {
 // The device side of a multiplexer in memory: keeps what is written, and on each flush hands the
 // written bytes to a responder that may feed reply bytes back into the multiplexer.
 class PipeStream : public IStreamBase {
-  public:
+public:
     std::int32_t Read(void*, std::int32_t) override { return 0; }
     std::int32_t Write(const void* bytes, std::int32_t n) override {
         if (refuseWrites)
@@ -180,28 +181,29 @@ TEST(FrameStreamTest, AttachAcceptsOnlyAMultiplexer) {
 
 // ---- parameter exchange ----------------------------------------------------------------------
 
+using Result = ParameterResult;
+
 TEST(ParameterExchangeTest, RequestsOnTheWire) {
     struct Case {
         const char* name;
-        std::function<void(Link&)> call;
+        std::function<void(ParameterExchange&)> call;
         Bytes payload;
     };
     std::uint8_t value[3] = {0xA1, 0xA2, 0xA3};
     std::uint8_t buffer[18] = {};
     const std::vector<Case> cases = {
-        {"read", [&](Link& l) { GetParameter(*l.parameter, 0, buffer, 18, 5); }, {0x00, 0x00}},
+        {"read", [&](ParameterExchange& x) { x.Get(0, buffer, 18, 5); }, {0x00, 0x00}},
         {"write",
-         [&](Link& l) { SetParameter(*l.parameter, 1, value, 3, 5); },
+         [&](ParameterExchange& x) { x.Set(1, value, 3, 5); },
          {0x01, 0x01, 0xA1, 0xA2, 0xA3}},
-        {"end of upload",
-         [&](Link& l) { SetParameter(*l.parameter, 55, nullptr, 0, 5); },
-         {0x37, 0x01}},
+        {"end of upload", [&](ParameterExchange& x) { x.Set(55, nullptr, 0, 5); }, {0x37, 0x01}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Link link;
+        ParameterExchange exchange(*link.parameter);
         const std::uint8_t sequence = FrameSequence::Current();
-        c.call(link);
+        c.call(exchange);
         Bytes expected = {0x7E,
                           sequence,
                           FrameChecksum(c.payload.data(), c.payload.size()),
@@ -219,34 +221,50 @@ TEST(ParameterExchangeTest, ReplyShapes) {
     struct Case {
         const char* name;
         std::vector<Bytes> reply;
-        bool ok;
+        Result result;
         Bytes buffer;  // what the caller's buffer holds afterwards (filled with 0xEE before)
-        Bytes left;    // what stays queued on the parameter channel
     };
     const std::vector<Case> cases = {
-        {"one frame", {Frame(127, {1, 10, 20, 30, 40})}, true, value, {}},
-        {"ack and value split", {Frame(127, {1}), Frame(127, {10, 20, 30, 40})}, true, value, {}},
+        {"one frame", {Frame(127, {1, 10, 20, 30, 40})}, Result::Accepted, value},
+        {"ack and value split",
+         {Frame(127, {1}), Frame(127, {10, 20, 30, 40})},
+         Result::Accepted,
+         value},
         {"split at every byte",
          {Frame(127, {1}), Frame(127, {10}), Frame(127, {20}), Frame(127, {30}), Frame(127, {40})},
-         true,
-         value,
-         {}},
-        {"refused",
+         Result::Accepted,
+         value},
+        {"refused", {Frame(127, {0})}, Result::Refused, {0xEE, 0xEE, 0xEE, 0xEE}},
+        {"refusal with bytes behind it",
          {Frame(127, {0, 10, 20, 30, 40})},
-         false,
-         {0xEE, 0xEE, 0xEE, 0xEE},
-         {10, 20, 30, 40}},
-        {"short reply", {Frame(127, {1, 10, 20})}, false, {10, 20, 0xEE, 0xEE}, {}},
-        {"longer reply leaves the rest", {Frame(127, {1, 10, 20, 30, 40, 50})}, true, value, {50}},
+         Result::Malformed,
+         {0xEE, 0xEE, 0xEE, 0xEE}},
+        {"short reply", {Frame(127, {1, 10, 20})}, Result::Malformed, {10, 20, 0xEE, 0xEE}},
+        {"one byte too long", {Frame(127, {1, 10, 20, 30, 40, 50})}, Result::Malformed, value},
+        {"a second frame behind the reply",
+         {Frame(127, {1, 10, 20, 30, 40}), Frame(127, {1})},
+         Result::Malformed,
+         value},
+        {"bad checksum",
+         {[] {
+             Bytes f = Frame(127, {1, 10, 20, 30, 40});
+             f[2] ^= 0xFF;
+             return f;
+         }()},
+         Result::NoAnswer,
+         {0xEE, 0xEE, 0xEE, 0xEE}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Link link;
+        ParameterExchange exchange(*link.parameter);
         link.AnswerWith(c.reply);
         Bytes buffer(4, 0xEE);
-        EXPECT_EQ(GetParameter(*link.parameter, 36, buffer.data(), 4, 30), c.ok);
+        EXPECT_EQ(exchange.Get(36, buffer.data(), 4, 30), c.result);
+        EXPECT_EQ(exchange.LastResult(), c.result);
         EXPECT_THAT(buffer, ElementsAreArray(c.buffer));
-        EXPECT_THAT(ReadAll(*link.parameter, 100), ElementsAreArray(c.left));
+        // Nothing of a reply is left to be taken for the next one.
+        EXPECT_EQ(link.parameter->QueuedBytes(), 0u);
     }
 }
 
@@ -256,53 +274,98 @@ TEST(ParameterExchangeTest, AnswersThatEndACallAtOnce) {
         const char* name;
         Bytes reply;
         bool isRead;
-        bool ok;
+        Result result;
     };
     const std::vector<Case> cases = {
-        {"write accepted", {1}, false, true},
-        {"write refused with 0x00", {0}, false, false},
-        {"write refused with 0x02", {2}, false, false},
-        {"read refused", {0}, true, false},
-        {"size-0 read", {1}, true, true},
+        {"write accepted", {1}, false, Result::Accepted},
+        {"write refused with 0x00", {0}, false, Result::Refused},
+        {"write refused with 0x02", {2}, false, Result::Refused},
+        {"write acknowledged with a byte too many", {1, 1}, false, Result::Malformed},
+        {"read refused", {0}, true, Result::Refused},
+        {"size-0 read", {1}, true, Result::Accepted},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Link link;
+        ParameterExchange exchange(*link.parameter);
         link.AnswerWith({Frame(127, c.reply)});
         const auto start = steady_clock::now();
         const std::uint8_t data[2] = {1, 2};
-        const bool ok = c.isRead ? GetParameter(*link.parameter, 55, nullptr, 0, 2000)
-                                 : SetParameter(*link.parameter, 0, data, 2, 2000);
-        EXPECT_EQ(ok, c.ok);
+        const Result result =
+            c.isRead ? exchange.Get(55, nullptr, 0, 2000) : exchange.Set(0, data, 2, 2000);
+        EXPECT_EQ(result, c.result);
         EXPECT_LT(steady_clock::now() - start, milliseconds(500));
     }
 }
 
-TEST(ParameterExchangeTest, NoAnswerEndsByTheTimeOut) {
+TEST(ParameterExchangeTest, NoAnswerEndsByTheTimeOutAndTheNextRequestSettlesFirst) {
     using namespace std::chrono;
     Link link;  // nobody answers
+    ParameterExchange exchange(*link.parameter, milliseconds(100));
     std::uint8_t buffer[18];
-    const auto start = steady_clock::now();
-    EXPECT_FALSE(GetParameter(*link.parameter, 0, buffer, 18, 40));
-    EXPECT_FALSE(SetParameter(*link.parameter, 0, buffer, 18, 40));
+    auto start = steady_clock::now();
+    EXPECT_EQ(exchange.Get(0, buffer, 18, 40), Result::NoAnswer);
+    EXPECT_GE(steady_clock::now() - start, milliseconds(40));
+    start = steady_clock::now();
+    EXPECT_EQ(exchange.Set(0, buffer, 18, 40), Result::NoAnswer);
+    // 100 ms of quiet before the request is sent, then its own 40 ms.
     const auto elapsed = steady_clock::now() - start;
-    EXPECT_GE(elapsed, milliseconds(80));
+    EXPECT_GE(elapsed, milliseconds(140));
     EXPECT_LT(elapsed, milliseconds(1000));
 }
 
-TEST(ParameterExchangeTest, LateReplyIsReadByTheNextRequest) {
+TEST(ParameterExchangeTest, LateReplyNeverAnswersTheNextRequest) {
+    using namespace std::chrono;
+    struct Case {
+        const char* name;
+        milliseconds lateBy;  // after the first request's deadline
+    };
+    // The settle time is 100 ms: replies later than that after the deadline would be taken for
+    // the next request's, which the protocol cannot tell apart.
+    const std::vector<Case> cases = {
+        {"arrives before the next request is made", milliseconds(5)},
+        {"arrives while the next request is waiting", milliseconds(60)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Link link;
+        ParameterExchange exchange(*link.parameter, milliseconds(100));
+        std::uint8_t buffer[2] = {};
+        EXPECT_EQ(exchange.Get(1, buffer, 2, 10), Result::NoAnswer);
+        std::thread late([&] {
+            std::this_thread::sleep_for(c.lateBy);
+            link.Deliver(Frame(127, {1, 0xAA, 0xBB}));
+        });
+        if (c.lateBy < milliseconds(10)) {
+            late.join();
+        }
+        link.AnswerWith({Frame(127, {1, 0xCC, 0xDD})});
+        EXPECT_EQ(exchange.Get(1, buffer, 2, 500), Result::Accepted);
+        if (late.joinable()) {
+            late.join();
+        }
+        EXPECT_THAT(buffer, ElementsAre(0xCC, 0xDD));
+    }
+}
+
+TEST(ParameterExchangeTest, StaleBytesAreDiscardedAndOnlyAnUnansweredRequestCostsTheSettle) {
+    using namespace std::chrono;
     Link link;
+    ParameterExchange exchange(*link.parameter, milliseconds(300));
+    link.AnswerWith({Frame(127, {1, 7, 8})});
     std::uint8_t buffer[2] = {};
-    EXPECT_FALSE(GetParameter(*link.parameter, 1, buffer, 2, 10));
-    // The answer to the first request arrives after its deadline and stays queued.
+    ASSERT_EQ(exchange.Get(1, buffer, 2, 500), Result::Accepted);
+    // An unasked frame between two clean requests is dropped, without the settle wait.
     link.Deliver(Frame(127, {1, 0xAA, 0xBB}));
-    link.AnswerWith({Frame(127, {1, 0xCC, 0xDD})});
-    EXPECT_TRUE(GetParameter(*link.parameter, 1, buffer, 2, 10));
-    EXPECT_THAT(buffer, ElementsAre(0xAA, 0xBB));
+    const auto start = steady_clock::now();
+    EXPECT_EQ(exchange.Get(1, buffer, 2, 500), Result::Accepted);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(150));
+    EXPECT_THAT(buffer, ElementsAre(7, 8));
 }
 
 TEST(ParameterExchangeTest, ValueArrivingFromAnotherThreadCompletesTheRead) {
     Link link;
+    ParameterExchange exchange(*link.parameter);
     std::thread feeder;
     link.pipe.onFlush = [&](const Bytes&) {
         feeder = std::thread([&] {
@@ -312,23 +375,55 @@ TEST(ParameterExchangeTest, ValueArrivingFromAnotherThreadCompletesTheRead) {
         });
     };
     std::uint8_t buffer[3] = {};
-    EXPECT_TRUE(GetParameter(*link.parameter, 2, buffer, 3, 1000));
+    EXPECT_EQ(exchange.Get(2, buffer, 3, 1000), Result::Accepted);
     feeder.join();
     EXPECT_THAT(buffer, ElementsAre(5, 6, 7));
 }
 
-TEST(ParameterExchangeTest, RefusedHeaderEndsAReadAtOnceButAWriteWaits) {
+TEST(ParameterExchangeTest, ARequestThatCannotBeSentOrALinkThatIsGoneFailsAtOnce) {
+    using namespace std::chrono;
+    struct Case {
+        const char* name;
+        bool refuseWrites;
+        bool gone;
+        Result result;
+    };
+    const std::vector<Case> cases = {
+        {"write refused", true, false, Result::NotSent},
+        {"device gone", false, true, Result::LinkGone},
+        {"gone and refusing", true, true, Result::LinkGone},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Link link;
+        link.pipe.refuseWrites = c.refuseWrites;
+        ParameterExchange exchange(*link.parameter, milliseconds(500), [&] { return c.gone; });
+        std::uint8_t buffer[2] = {};
+        const auto start = steady_clock::now();
+        EXPECT_EQ(exchange.Get(1, buffer, 2, 1000), c.result);
+        EXPECT_EQ(exchange.Set(1, buffer, 2, 1000), c.result);
+        EXPECT_LT(steady_clock::now() - start, milliseconds(200));
+        if (c.gone) {
+            EXPECT_TRUE(link.pipe.sent.empty());
+        }
+    }
+}
+
+TEST(ParameterExchangeTest, AWaitingRequestIsWokenWhenTheLinkGoes) {
     using namespace std::chrono;
     Link link;
-    link.pipe.refuseWrites = true;
+    std::atomic<bool> gone{false};
+    ParameterExchange exchange(*link.parameter, milliseconds(500), [&] { return gone.load(); });
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(milliseconds(30));
+        gone = true;
+        link.parameter->Interrupt();
+    });
     std::uint8_t buffer[2] = {};
-    auto start = steady_clock::now();
-    EXPECT_FALSE(GetParameter(*link.parameter, 1, buffer, 2, 1000));
-    EXPECT_LT(steady_clock::now() - start, milliseconds(200));
-    EXPECT_EQ(link.pipe.flushes, 0);
-    start = steady_clock::now();
-    EXPECT_FALSE(SetParameter(*link.parameter, 1, buffer, 2, 30));
-    EXPECT_GE(steady_clock::now() - start, milliseconds(30));
+    const auto start = steady_clock::now();
+    EXPECT_EQ(exchange.Get(1, buffer, 2, 1500), Result::LinkGone);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(500));
+    unplug.join();
 }
 
 TEST(ControlCommandsTest, LoginAndStreamCommands) {

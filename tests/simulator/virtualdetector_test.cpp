@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -18,7 +19,7 @@ using ::testing::ElementsAreArray;
 namespace {
 
 class VirtualDetectorTest : public ::testing::Test {
-  protected:
+protected:
     VirtualDetector detector;
     HostLink host{detector};
 };
@@ -417,4 +418,49 @@ TEST(VirtualDetectorDefaultsTest, RecordsAreDistinctAndUserModesPresent) {
     EXPECT_THROW(detector.Mode(9), std::out_of_range);
     EXPECT_THROW(detector.Pattern(13), std::out_of_range);
     EXPECT_THROW(detector.UserModePresent(8), std::out_of_range);
+}
+
+TEST_F(VirtualDetectorTest, FaultsOfOneIdShapeOnlyItsReplies) {
+    struct Case {
+        const char* name;
+        std::function<void(VirtualDetector&)> on;
+        std::size_t frames;     // frames of the preferences reply that reach the host
+        std::size_t replySize;  // their payload bytes
+    };
+    const std::vector<Case> cases = {
+        {"one byte long", [](VirtualDetector& d) { d.ResizeReplies(PreferencesId, 1); }, 1,
+         2 + PreferencesSize},
+        {"one byte short", [](VirtualDetector& d) { d.ResizeReplies(PreferencesId, -1); }, 1,
+         PreferencesSize},
+        {"bad checksum", [](VirtualDetector& d) { d.CorruptId(PreferencesId); }, 0, 0},
+        {"late", [](VirtualDetector& d) { d.DelayId(PreferencesId, 200ms); }, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VirtualDetector d;
+        HostLink link{d};
+        c.on(d);
+        for (int twice = 0; twice < 2; ++twice) {
+            link.frames.clear();
+            link.Send(tovra::ParameterChannel, {PreferencesId, 0x00});
+            link.Collect(3 + PreferencesSize, 60ms);
+            ASSERT_EQ(link.frames.size(), c.frames);
+            if (c.frames == 1) {
+                EXPECT_EQ(link.frames[0].payload.size(), c.replySize);
+                EXPECT_EQ(link.frames[0].payload[0], 0x01);
+            }
+            if (c.frames == 0) {
+                d.ClearFaults();  // a late reply still due comes out after it
+                link.Collect(1 + PreferencesSize, 500ms);
+                d.ClearLog();
+                c.on(d);
+            }
+        }
+        // Other ids are answered as ever.
+        link.frames.clear();
+        EXPECT_EQ(link.Read(UniversalSettingsId, UniversalSettingsSize).size(),
+                  1 + UniversalSettingsSize);
+        d.ClearFaults();
+        EXPECT_EQ(link.Read(PreferencesId, PreferencesSize).size(), 1 + PreferencesSize);
+    }
 }
