@@ -1,10 +1,12 @@
 #include "FileReport.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <set>
 #include <span>
 
+#include "Backup.h"
 #include "BackupPayload.h"
 #include "JsonWriter.h"
 #include "Messages.h"
@@ -49,6 +51,55 @@ void AddMode(std::vector<ReportSection>& sections, const std::string& name,
         Section(name + " pattern", Record::Pattern, raw, offset + ModePatternOffset, PatternSize));
 }
 
+// A user mode of a backup: its present and reserved bytes, then the mode when it is present (an
+// absent one is not restored, but its bytes are still part of the file).
+void AddUserMode(std::vector<ReportSection>& sections, const std::string& name,
+                 const std::vector<std::uint8_t>& raw, const RestoreRow& row) {
+    const std::size_t present = FileBody + row.presentByte;
+    ReportSection flags = Bytes(name, {{"present byte", present, raw[present]},
+                                       {"reserved byte", present + 1, raw[present + 1]}});
+    flags.absent = raw[present] == 0;
+    if (flags.absent) {
+        const ReportSection mode =
+            Section(name, Record::None, raw, FileBody + row.offset, ModeSize);
+        flags.offset = mode.offset;
+        flags.bytes = mode.bytes;
+    }
+    sections.push_back(std::move(flags));
+    if (raw[present] != 0) {
+        AddMode(sections, name, raw, FileBody + row.offset);
+    }
+}
+
+// The records of a backup in the order they lie in the payload, named as the restore names them.
+void AddBackupSections(std::vector<ReportSection>& sections, const std::vector<std::uint8_t>& raw) {
+    for (std::size_t i = 0; i < RestoreRowCount; ++i) {
+        const RestoreRow& row = PayloadRowAt(i);
+        std::string name = row.name;
+        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        const std::size_t at = FileBody + row.offset;
+        switch (row.kind) {
+            case RestoreRow::Kind::Mode:
+                if (row.presentByte != 0) {
+                    AddUserMode(sections, name, raw, row);
+                } else {
+                    AddMode(sections, name, raw, at);
+                }
+                break;
+            case RestoreRow::Kind::UniversalSettings:
+                sections.push_back(
+                    Section(name, Record::UniversalSettings, raw, at, UniversalSettingsSize));
+                break;
+            case RestoreRow::Kind::Preferences:
+                sections.push_back(Section(name, Record::Preferences, raw, at, PreferencesSize));
+                break;
+            case RestoreRow::Kind::Pattern:
+                sections.push_back(Section(name, Record::Pattern, raw, at, PatternSize));
+                break;
+        }
+    }
+}
+
 std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_t>& raw) {
     std::vector<ReportSection> sections;
     switch (kind) {
@@ -67,45 +118,9 @@ std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_
             sections.push_back(Section("Universal settings", Record::UniversalSettings, raw,
                                        FileBody, UniversalSettingsSize));
             break;
-        case FileKind::Backup: {
-            const std::size_t at = FileBody;
-            AddMode(sections, "Current mode", raw, at + backup::CurrentMode);
-            for (int k = 0; k < 4; ++k) {
-                const std::string name = "My Mode " + std::to_string(k + 1);
-                const std::size_t present = at + backup::UserModePresent(k);
-                ReportSection flags =
-                    Bytes(name, {{"present byte", present, raw[present]},
-                                 {"reserved byte", present + 1, raw[present + 1]}});
-                const bool absent = raw[present] == 0;
-                flags.absent = absent;
-                if (absent) {
-                    // Not restored, but still part of the file.
-                    const ReportSection mode =
-                        Section(name, Record::None, raw, at + backup::UserMode(k), ModeSize);
-                    flags.offset = mode.offset;
-                    flags.bytes = mode.bytes;
-                }
-                sections.push_back(std::move(flags));
-                if (!absent) {
-                    AddMode(sections, name, raw, at + backup::UserMode(k));
-                }
-            }
-            sections.push_back(Section("Universal settings", Record::UniversalSettings, raw,
-                                       at + backup::UniversalSettings, UniversalSettingsSize));
-            sections.push_back(Section("Preferences", Record::Preferences, raw,
-                                       at + backup::Preferences, PreferencesSize));
-            sections.push_back(Section("Swiftveil pattern", Record::Pattern, raw,
-                                       at + backup::Swiftveil, PatternSize));
-            for (int k = 0; k < 6; ++k) {
-                // Appended rather than "..." + std::string: GCC 12 at -O3 misreads the latter as
-                // an overlapping copy on 32-bit targets.
-                std::string name = "My Pattern ";
-                name.append(std::to_string(k + 1));
-                sections.push_back(
-                    Section(name, Record::Pattern, raw, at + backup::MyPattern(k), PatternSize));
-            }
+        case FileKind::Backup:
+            AddBackupSections(sections, raw);
             break;
-        }
     }
     return sections;
 }

@@ -1,5 +1,6 @@
 #include "Backup.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -54,10 +55,19 @@ void Report(const BackupProgress& progress, const char* record) {
     }
 }
 
-// The rows in the order a backup reads them: the current mode, the user modes, the two settings
-// records, then the stored patterns.
-constexpr std::array<std::size_t, RestoreRowCount> BackupReadOrder = {0, 10, 11, 12, 13, 1, 2,
-                                                                      3, 4,  5,  6,  7,  8, 9};
+// A backup reads the rows in the order their records lie in the payload: the current mode, the
+// user modes, the two settings records, then the stored patterns.
+const std::array<std::size_t, RestoreRowCount>& BackupReadOrder() {
+    static const std::array<std::size_t, RestoreRowCount> order = [] {
+        std::array<std::size_t, RestoreRowCount> rows{};
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            rows[i] = i;
+        }
+        std::ranges::sort(rows, {}, [](std::size_t row) { return RestoreRows[row].offset; });
+        return rows;
+    }();
+    return order;
+}
 
 // Reads the record of a row from the detector into its place in the payload.
 template <typename Record, typename Get>
@@ -131,7 +141,7 @@ BackupOutcome CreateBackup(const BackupProgress& progress) {
         return outcome;
     }
     outcome.payload.fill(0);
-    for (std::size_t index : BackupReadOrder) {
+    for (std::size_t index : BackupReadOrder()) {
         const RestoreRow& row = RestoreRows[index];
         if (ReadRow(link, row, outcome.payload)) {
             if (row.presentByte != 0) {
@@ -154,6 +164,10 @@ BackupOutcome CreateBackup(const BackupProgress& progress) {
     }
     link.Disconnect();
     return outcome;
+}
+
+const RestoreRow& PayloadRowAt(std::size_t index) {
+    return RestoreRows.at(BackupReadOrder().at(index));
 }
 
 const RestoreRow& RestoreRowAt(std::size_t index) {

@@ -46,6 +46,8 @@ struct RestoreRow {
 };
 inline constexpr std::size_t RestoreRowCount = 14;
 const RestoreRow& RestoreRowAt(std::size_t index);
+// The rows in the order their records lie in the payload, which is the order a backup reads them.
+const RestoreRow& PayloadRowAt(std::size_t index);
 
 struct RestoreOutcome {
     enum class Result {

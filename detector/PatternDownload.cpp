@@ -7,28 +7,14 @@ namespace holvane {
 
 namespace {
 
-// In the order of PatternSlots, which gives each entry its slot and user mode.
-constexpr const char* ReadFailureMessages[DownloadedPatternCount] = {
-    "Could not read the current pattern.\r\nTry again.",
-    "Could not read the Swiftveil pattern.\r\nTry again.",
-    "Could not read 'My Pattern 1'.\r\nTry again.",
-    "Could not read 'My Pattern 2'.\r\nTry again.",
-    "Could not read 'My Pattern 3'.\r\nTry again.",
-    "Could not read 'My Pattern 4'.\r\nTry again.",
-    "Could not read 'My Pattern 5'.\r\nTry again.",
-    "Could not read 'My Pattern 6'.\r\nTry again.",
-    "Could not read 'My Mode 1' pattern.\r\nTry again.",
-    "Could not read 'My Mode 2' pattern.\r\nTry again.",
-    "Could not read 'My Mode 3' pattern.\r\nTry again.",
-    "Could not read 'My Mode 4' pattern.\r\nTry again.",
-};
-
+// The entries are the rows of PatternSlots, which give each its slot, user mode and message.
 const std::array<PatternEntry, DownloadedPatternCount>& Entries() {
     static const std::array<PatternEntry, DownloadedPatternCount> entries = [] {
         static_assert(PatternSlotCount == DownloadedPatternCount);
         std::array<PatternEntry, DownloadedPatternCount> e{};
         for (std::size_t i = 0; i < e.size(); ++i) {
-            e[i] = {PatternSlots[i].slot, PatternSlots[i].modeSlot, ReadFailureMessages[i]};
+            e[i] = {PatternSlots[i].slot, PatternSlots[i].modeSlot,
+                    PatternSlots[i].readFailureMessage};
         }
         return e;
     }();

@@ -1,5 +1,6 @@
-// The two pictures drawn from a pattern: the full 102 x 73 picture (2 x 2 pixels a cell) and the small 52 x 38 exchange picture (one
-// pixel a cell). Both read only the cell grid, bytes 12..261; header and trailer pass through.
+// The two pictures drawn from a pattern: the full 102 x 73 picture (2 x 2 pixels a cell) and the
+// small 52 x 38 exchange picture (one pixel a cell). Both read only the cell grid, bytes 12..261;
+// header and trailer pass through.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +13,6 @@
 #include "Records.h"
 
 namespace holvane {
-
 
 inline constexpr int PatternPictureWidth = 102;
 inline constexpr int PatternPictureHeight = 73;

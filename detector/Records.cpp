@@ -66,18 +66,20 @@ int ModeSlotAtUploadPosition(int position) {
 }
 
 const std::array<PatternSlotInfo, PatternSlotCount> PatternSlots = {{
-    {GlintmapPatternSlot, "Current Glintmap", "Glintmap", NotListed},
-    {SwiftveilPatternSlot, "Swiftveil", "Swiftveil", NotListed},
-    {20, "My Pattern 1", "My Pattern 1", NotListed},
-    {21, "My Pattern 2", "My Pattern 2", NotListed},
-    {22, "My Pattern 3", "My Pattern 3", NotListed},
-    {23, "My Pattern 4", "My Pattern 4", NotListed},
-    {24, "My Pattern 5", "My Pattern 5", NotListed},
-    {25, "My Pattern 6", "My Pattern 6", NotListed},
-    {14, "My Mode 1 Pattern", "My Mode 1", 4},
-    {15, "My Mode 2 Pattern", "My Mode 2", 5},
-    {16, "My Mode 3 Pattern", "My Mode 3", 6},
-    {17, "My Mode 4 Pattern", "My Mode 4", 7},
+    {GlintmapPatternSlot, "Current Glintmap", "Glintmap", NotListed,
+     "Could not read the current pattern.\r\nTry again."},
+    {SwiftveilPatternSlot, "Swiftveil", "Swiftveil", NotListed,
+     "Could not read the Swiftveil pattern.\r\nTry again."},
+    {20, "My Pattern 1", "My Pattern 1", NotListed, "Could not read 'My Pattern 1'.\r\nTry again."},
+    {21, "My Pattern 2", "My Pattern 2", NotListed, "Could not read 'My Pattern 2'.\r\nTry again."},
+    {22, "My Pattern 3", "My Pattern 3", NotListed, "Could not read 'My Pattern 3'.\r\nTry again."},
+    {23, "My Pattern 4", "My Pattern 4", NotListed, "Could not read 'My Pattern 4'.\r\nTry again."},
+    {24, "My Pattern 5", "My Pattern 5", NotListed, "Could not read 'My Pattern 5'.\r\nTry again."},
+    {25, "My Pattern 6", "My Pattern 6", NotListed, "Could not read 'My Pattern 6'.\r\nTry again."},
+    {14, "My Mode 1 Pattern", "My Mode 1", 4, "Could not read 'My Mode 1' pattern.\r\nTry again."},
+    {15, "My Mode 2 Pattern", "My Mode 2", 5, "Could not read 'My Mode 2' pattern.\r\nTry again."},
+    {16, "My Mode 3 Pattern", "My Mode 3", 6, "Could not read 'My Mode 3' pattern.\r\nTry again."},
+    {17, "My Mode 4 Pattern", "My Mode 4", 7, "Could not read 'My Mode 4' pattern.\r\nTry again."},
 }};
 
 int PatternEntryOfSlot(int slot) {

@@ -140,7 +140,8 @@ struct PatternSlotInfo {
     int slot;
     std::string_view name;
     std::string_view caption;
-    int modeSlot;  // the user mode whose pattern this is, or NotListed
+    int modeSlot;                    // the user mode whose pattern this is, or NotListed
+    const char* readFailureMessage;  // when reading the pattern failed
 };
 
 extern const std::array<PatternSlotInfo, PatternSlotCount> PatternSlots;

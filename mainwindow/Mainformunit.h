@@ -231,6 +231,11 @@ public:
     void RestoreBackupMenuClick();
 
 private:
+    // The four steps of ModeActionBtnClick, one per action of the selector.
+    void DownloadModeFromDetector();
+    void UploadModeToDetector();
+    void SaveModeToFile();
+    void OpenModeFromFile();
     void ConnectPatternsPage();
     void ConnectBackupMenu();
     // An entry of PatternBuffers that gets a pattern: drawn, copied, held, its item enabled.

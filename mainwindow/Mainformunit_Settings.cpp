@@ -151,97 +151,113 @@ void TMainForm::UploadModeComboBoxChange() {
 
 void TMainForm::ModeActionBtnClick() {
     switch (ModeActionsComboBox->currentIndex()) {
-        case DownloadAction: {
-            const int slot = ModeSlotAtDownloadPosition(DownloadModeComboBox->currentIndex());
-            if (slot == NotListed) {
-                ShowError(SelectModeToDownload);
-                DownloadModeComboBox->setFocus();
-                return;
-            }
-            // A failed read leaves the mode on show, bytes and all, as it was.
-            if (!RunDownload(*this, CurrentMode, [slot] { return DownloadMode(slot); })) {
-                return;
-            }
-            ShowModeSettings(CurrentModeSettings());
-            const PatternRecord pattern = CurrentModePattern();
-            DrawPattern(*ModePatternImage, &pattern);
-            ModeHasPattern = true;
-            SaveModePattern->setEnabled(true);
+        case DownloadAction:
+            DownloadModeFromDetector();
             return;
-        }
-        case UploadAction: {
-            const int slot = ModeSlotAtUploadPosition(UploadModeComboBox->currentIndex());
-            if (slot == NotListed) {
-                ShowError(SelectSlotToUpload);
-                UploadModeComboBox->setFocus();
-                return;
-            }
-            // The settings are built for the target slot; the pattern goes along only when the
-            // mode holds a real one, otherwise the slot keeps its own pattern.
-            ModeRecord mode = CurrentMode;
-            if (!ReadModeSettingsFromGrid(ModeSettingsOf(mode), slot)) {
-                ShowError(GridNotReadable);
-                return;
-            }
-            RunUpload(*this, CurrentMode, mode, [&](const ModeRecord& built) {
-                return UploadMode(slot, built, ModeHasPattern, [this] {
-                    NormalCursor pointer;
-                    return AskToProceed(messages::OverwriteModeQuestion);
-                });
-            });
+        case UploadAction:
+            UploadModeToDetector();
             return;
-        }
-        case SaveAction: {
-            // The dialog was set up when the action was chosen, but the universal settings'
-            // file actions share it; set up again, it never offers a mode under their title.
-            SetUpSaveDialog(SaveDlg, FileKind::Mode);
-            if (!ExecuteSaveDlg()) {
-                return;
-            }
-            SaveDlg.fileName = NameForSave(SaveDlg.fileName, FileKind::Mode);
-            if (!ReadModeSettingsFromGrid(CurrentModeSettings(), CurrentModeSlot)) {
-                ShowError(GridNotReadable);
-                return;
-            }
-            const FileResult result = WhileBusy([this] {
-                return ModeHasPattern ? WriteModeFile(SaveDlg.fileName, CurrentMode)
-                                      : WriteModeSettingsFile(SaveDlg.fileName, CurrentMode);
-            });
-            if (result != FileResult::Success) {
-                ShowError(messages::SaveFailureMessage(FileKind::Mode, result));
-            }
+        case SaveAction:
+            SaveModeToFile();
             return;
-        }
-        case OpenAction: {
-            SetUpOpenDialog(OpenDlg, FileKind::Mode);
-            if (!ExecuteOpenDlg()) {
-                return;
-            }
-            ModeRecord mode{};
-            std::uint8_t hasPattern = 0;
-            const FileResult result =
-                WhileBusy([&] { return ReadModeFile(OpenDlg.fileName, mode, hasPattern); });
-            if (result != FileResult::Success) {
-                ShowError(messages::ModeOpenFailureMessage(result));
-                return;
-            }
-            if (hasPattern != 0) {
-                CurrentMode = mode;
-            } else {
-                // A settings-only file: the pattern bytes stay, but no longer count as the
-                // mode's pattern.
-                std::ranges::copy(ModeSettingsOf(mode), CurrentMode.begin());
-            }
-            ModeHasPattern = hasPattern != 0;
-            SaveModePattern->setEnabled(ModeHasPattern);
-            ShowModeSettings(CurrentModeSettings());
-            const PatternRecord pattern = CurrentModePattern();
-            DrawPattern(*ModePatternImage, ModeHasPattern ? &pattern : nullptr);
+        case OpenAction:
+            OpenModeFromFile();
             return;
-        }
         default:
             return;
     }
+}
+
+// The mode chosen in the download list, read into the mode on show.
+void TMainForm::DownloadModeFromDetector() {
+    const int slot = ModeSlotAtDownloadPosition(DownloadModeComboBox->currentIndex());
+    if (slot == NotListed) {
+        ShowError(SelectModeToDownload);
+        DownloadModeComboBox->setFocus();
+        return;
+    }
+    // A failed read leaves the mode on show, bytes and all, as it was.
+    if (!RunDownload(*this, CurrentMode, [slot] { return DownloadMode(slot); })) {
+        return;
+    }
+    ShowModeSettings(CurrentModeSettings());
+    const PatternRecord pattern = CurrentModePattern();
+    DrawPattern(*ModePatternImage, &pattern);
+    ModeHasPattern = true;
+    SaveModePattern->setEnabled(true);
+}
+
+// The mode on show, built for the slot chosen in the upload list, written into it.
+void TMainForm::UploadModeToDetector() {
+    const int slot = ModeSlotAtUploadPosition(UploadModeComboBox->currentIndex());
+    if (slot == NotListed) {
+        ShowError(SelectSlotToUpload);
+        UploadModeComboBox->setFocus();
+        return;
+    }
+    // The settings are built for the target slot; the pattern goes along only when the
+    // mode holds a real one, otherwise the slot keeps its own pattern.
+    ModeRecord mode = CurrentMode;
+    if (!ReadModeSettingsFromGrid(ModeSettingsOf(mode), slot)) {
+        ShowError(GridNotReadable);
+        return;
+    }
+    RunUpload(*this, CurrentMode, mode, [&](const ModeRecord& built) {
+        return UploadMode(slot, built, ModeHasPattern, [this] {
+            NormalCursor pointer;
+            return AskToProceed(messages::OverwriteModeQuestion);
+        });
+    });
+}
+
+// The mode on show into a mode file: whole when it holds its pattern, its settings otherwise.
+void TMainForm::SaveModeToFile() {
+    // The dialog was set up when the action was chosen, but the universal settings'
+    // file actions share it; set up again, it never offers a mode under their title.
+    SetUpSaveDialog(SaveDlg, FileKind::Mode);
+    if (!ExecuteSaveDlg()) {
+        return;
+    }
+    SaveDlg.fileName = NameForSave(SaveDlg.fileName, FileKind::Mode);
+    if (!ReadModeSettingsFromGrid(CurrentModeSettings(), CurrentModeSlot)) {
+        ShowError(GridNotReadable);
+        return;
+    }
+    const FileResult result = WhileBusy([this] {
+        return ModeHasPattern ? WriteModeFile(SaveDlg.fileName, CurrentMode)
+                              : WriteModeSettingsFile(SaveDlg.fileName, CurrentMode);
+    });
+    if (result != FileResult::Success) {
+        ShowError(messages::SaveFailureMessage(FileKind::Mode, result));
+    }
+}
+
+// A mode file into the mode on show.
+void TMainForm::OpenModeFromFile() {
+    SetUpOpenDialog(OpenDlg, FileKind::Mode);
+    if (!ExecuteOpenDlg()) {
+        return;
+    }
+    ModeRecord mode{};
+    std::uint8_t hasPattern = 0;
+    const FileResult result =
+        WhileBusy([&] { return ReadModeFile(OpenDlg.fileName, mode, hasPattern); });
+    if (result != FileResult::Success) {
+        ShowError(messages::ModeOpenFailureMessage(result));
+        return;
+    }
+    if (hasPattern != 0) {
+        CurrentMode = mode;
+    } else {
+        // A settings-only file: the pattern bytes stay, but no longer count as the
+        // mode's pattern.
+        std::ranges::copy(ModeSettingsOf(mode), CurrentMode.begin());
+    }
+    ModeHasPattern = hasPattern != 0;
+    SaveModePattern->setEnabled(ModeHasPattern);
+    ShowModeSettings(CurrentModeSettings());
+    const PatternRecord pattern = CurrentModePattern();
+    DrawPattern(*ModePatternImage, ModeHasPattern ? &pattern : nullptr);
 }
 
 // --- Universal settings ---

@@ -23,6 +23,52 @@ inline std::ostream& operator<<(std::ostream& os, const Wire& w) {
     return os << (w.write ? "write " : "read ") << w.id << " (" << w.size << ")";
 }
 
+// What a detector received on the parameter channel, in order.
+inline std::vector<Wire> WireLog(const holvane::simulator::VirtualDetector& detector) {
+    std::vector<Wire> log;
+    for (const auto& r : detector.Requests()) {
+        using Kind = holvane::simulator::DetectorRequest::Kind;
+        log.push_back({r.id, r.kind == Kind::Write, r.value.size()});
+    }
+    return log;
+}
+
+inline constexpr int EndOfUploadId = 55;
+
+// The ids a detector was asked to write, the end-of-upload command among them unless left out;
+// and the ids it was asked to read.
+inline std::vector<int> WrittenIds(const holvane::simulator::VirtualDetector& detector,
+                                   bool withEndOfUpload = true) {
+    std::vector<int> ids;
+    for (const Wire& w : WireLog(detector)) {
+        if (w.write && (withEndOfUpload || w.id != EndOfUploadId)) {
+            ids.push_back(w.id);
+        }
+    }
+    return ids;
+}
+inline std::vector<int> ReadIds(const holvane::simulator::VirtualDetector& detector) {
+    std::vector<int> ids;
+    for (const Wire& w : WireLog(detector)) {
+        if (!w.write) {
+            ids.push_back(w.id);
+        }
+    }
+    return ids;
+}
+
+// The value bytes of every write, in order, the end-of-upload command left out.
+inline std::vector<std::vector<std::uint8_t>> WrittenValues(
+    const holvane::simulator::VirtualDetector& detector) {
+    std::vector<std::vector<std::uint8_t>> values;
+    for (const auto& r : detector.Requests()) {
+        if (r.kind == holvane::simulator::DetectorRequest::Kind::Write && r.id != EndOfUploadId) {
+            values.push_back(r.value);
+        }
+    }
+    return values;
+}
+
 class DetectorFixture : public ::testing::Test {
 protected:
     static constexpr const char* Path = "mem:hidraw0";
@@ -35,13 +81,14 @@ protected:
     }
     void TearDown() override { tovra::SetHidPlatform(nullptr); }
 
-    std::vector<Wire> WireLog() const {
-        std::vector<Wire> log;
-        for (const auto& r : detector.Requests()) {
-            using Kind = holvane::simulator::DetectorRequest::Kind;
-            log.push_back({r.id, r.kind == Kind::Write, r.value.size()});
-        }
-        return log;
+    std::vector<Wire> WireLog() const { return ::WireLog(detector); }
+
+    std::vector<int> WrittenIds(bool withEndOfUpload = true) const {
+        return ::WrittenIds(detector, withEndOfUpload);
+    }
+    std::vector<int> ReadIds() const { return ::ReadIds(detector); }
+    std::vector<std::vector<std::uint8_t>> WrittenValues() const {
+        return ::WrittenValues(detector);
     }
 
     holvane::simulator::VirtualDetector detector;

@@ -27,16 +27,6 @@ protected:
     }
 };
 
-// The parameter ids written, in order.
-std::vector<int> WrittenIds(const std::vector<Wire>& log) {
-    std::vector<int> ids;
-    for (const auto& w : log) {
-        if (w.write)
-            ids.push_back(w.id);
-    }
-    return ids;
-}
-
 const std::vector<int> RestoreOrder = {10, 0, 1, 41, 42, 43, 44, 45, 46, 47, 6, 7, 8, 9};
 
 }  // namespace
@@ -50,7 +40,7 @@ TEST_F(ProceduresTest, BackupHoldsTheDetectorsRecords) {
     EXPECT_EQ(progress.size(), 1u + 4 + 2 + 7);
     EXPECT_STREQ(outcome.Message(), "");
     // Reads only.
-    EXPECT_TRUE(WrittenIds(WireLog()).empty());
+    EXPECT_TRUE(WrittenIds().empty());
 }
 
 TEST_F(ProceduresTest, BackupLeavesOutAMissingUserMode) {
@@ -115,7 +105,7 @@ TEST_F(ProceduresTest, RestoreWritesEveryRecordInOrderThenFinishes) {
     std::vector<int> expected = RestoreOrder;
     expected.erase(std::find(expected.begin(), expected.end(), 8));
     expected.push_back(55);
-    EXPECT_EQ(WrittenIds(WireLog()), expected);
+    EXPECT_EQ(WrittenIds(), expected);
     EXPECT_EQ(detector.FinishUploadCount(), 1);
     // The detector now holds the backup's records; My Mode 3 is untouched.
     BackupPayload now = detector.SaveBackup();
@@ -134,7 +124,7 @@ TEST_F(ProceduresTest, RestoreWritesEveryRecordInOrderThenFinishes) {
 TEST_F(ProceduresTest, RestoreCancelledWritesNothing) {
     const RestoreOutcome outcome = RestoreBackup(detector.SaveBackup(), [] { return false; });
     EXPECT_EQ(outcome.result, RestoreOutcome::Result::Cancelled);
-    EXPECT_TRUE(WrittenIds(WireLog()).empty());
+    EXPECT_TRUE(WrittenIds().empty());
     EXPECT_EQ(detector.FinishUploadCount(), 0);
 }
 
@@ -180,10 +170,7 @@ TEST_F(ProceduresTest, RestoreLosingTheLinkAtEachWrite) {
         EXPECT_EQ(outcome.failedRow, row);
         EXPECT_STREQ(outcome.Message(), expectedMessages[row]);
         const std::vector<int> written(RestoreOrder.begin(), RestoreOrder.begin() + row + 1);
-        std::vector<int> got;
-        for (const auto& r : target.Requests())
-            got.push_back(r.id);
-        EXPECT_EQ(got, written);  // the failing write was sent, nothing after it
+        EXPECT_EQ(::WrittenIds(target), written);  // the failing write was sent, nothing after it
         EXPECT_EQ(target.FinishUploadCount(), 0);
         EXPECT_EQ(DeviceHandle(), nullptr);
     }

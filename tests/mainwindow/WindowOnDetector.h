@@ -42,26 +42,6 @@ protected:
         return texts;
     }
 
-    // The parameter ids the detector was asked to write, and to read, in order.
-    std::vector<int> WrittenIds() const {
-        std::vector<int> ids;
-        for (const Wire& w : WireLog()) {
-            if (w.write) {
-                ids.push_back(w.id);
-            }
-        }
-        return ids;
-    }
-    std::vector<int> ReadIds() const {
-        std::vector<int> ids;
-        for (const Wire& w : WireLog()) {
-            if (!w.write) {
-                ids.push_back(w.id);
-            }
-        }
-        return ids;
-    }
-
     // The bitmaps the window's drawings give for a pattern (or none) on a fresh picture with
     // the window's font (the empty state writes a text).
     QImage Drawn(const PatternRecord* pattern) {

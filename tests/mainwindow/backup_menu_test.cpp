@@ -163,11 +163,8 @@ TEST_F(BackupMenuTest, BackupWithoutMyMode3) {
     Restore(File("b.vantor"));
     EXPECT_THAT(Errors(), IsEmpty());
     EXPECT_EQ(target.Mode(6), myMode3);
-    std::vector<int> written;
-    for (const auto& r : target.Requests()) {
-        written.push_back(r.id);
-    }
-    EXPECT_THAT(written, ElementsAre(10, 0, 1, 41, 42, 43, 44, 45, 46, 47, 6, 7, 9, 55));
+    EXPECT_THAT(::WrittenIds(target),
+                ElementsAre(10, 0, 1, 41, 42, 43, 44, 45, 46, 47, 6, 7, 9, 55));
 }
 
 TEST_F(BackupMenuTest, OpenShowsTheBackupInTheWindow) {

@@ -13,14 +13,12 @@
 #include <functional>
 #include <iterator>
 
-#include "DetectorFixture.h"
 #include "Fileio.h"
 #include "Mainformunit.h"
 #include "Messages.h"
 #include "PatternPicture.h"
-#include "QtTestApp.h"
-#include "ScriptedDialogs.h"
 #include "Vantor.h"
+#include "WindowOnDetector.h"
 
 namespace holvane {
 namespace {
@@ -47,14 +45,8 @@ Wire Write(int id, std::size_t size) {
 }
 const Wire Finish = Write(55, 0);
 
-class SettingsActionsTest : public DetectorFixture, protected testing::WithApplication {
+class SettingsActionsTest : public testing::WindowOnDetector {
 protected:
-    void TearDown() override {
-        EXPECT_EQ(DeviceHandle(), nullptr) << "a connection was left open";
-        EXPECT_EQ(QApplication::overrideCursor(), nullptr) << "the busy cursor stayed up";
-        DetectorFixture::TearDown();
-    }
-
     // The user picks an item of a list.
     static void Choose(QComboBox* box, int position) {
         box->setCurrentIndex(position);
@@ -84,22 +76,8 @@ protected:
         dialogs.fileAnswers.clear();
     }
 
-    // The value bytes of every write, in order, the end-of-upload command left out.
-    std::vector<Bytes> WrittenValues() const {
-        std::vector<Bytes> values;
-        for (const auto& r : detector.Requests()) {
-            if (r.kind == simulator::DetectorRequest::Kind::Write && r.id != 55) {
-                values.push_back(r.value);
-            }
-        }
-        return values;
-    }
-
-    std::string TempPath(const std::string& name) const {
-        return dir.filePath(QString::fromStdString(name)).toStdString();
-    }
-
-    QImage Drawn(const PatternRecord* pattern) const {
+    // The mode picture's drawing of a pattern (or none) on a fresh picture.
+    QImage DrawnForMode(const PatternRecord* pattern) const {
         PatternImage picture(PatternPictureWidth, PatternPictureHeight);
         picture.setFont(form.ModePatternImage->font());  // the empty state writes a text
         holvane::DrawPattern(
@@ -114,10 +92,6 @@ protected:
     RowTexts ModeTexts(const ModeRecord& mode) const {
         return RecordTexts(ModeSettingsRows, ModeSettingsOf(mode));
     }
-
-    QTemporaryDir dir;
-    testing::ScriptedDialogs dialogs;
-    TMainForm form{dialogs};
 };
 
 // A detector's mode as the grid builds it back for a slot: reserved bytes zero, the slot and the
@@ -243,7 +217,7 @@ TEST_F(SettingsActionsTest, DownloadReadsTheSlotOfTheChosenPosition) {
         EXPECT_EQ(form.CurrentMode, mode);
         EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(mode));
         const PatternRecord pattern = PatternOfMode(mode);
-        EXPECT_EQ(form.ModePatternImage->Bitmap(), Drawn(&pattern));
+        EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
         EXPECT_TRUE(form.ModeHasPattern);
         EXPECT_TRUE(form.SaveModePattern->isEnabled());
     }
@@ -411,9 +385,9 @@ TEST_F(SettingsActionsTest, LinkLostInTheMiddleOfAnUpload) {
 TEST_F(SettingsActionsTest, SavedModeWithItsPatternOpensAgain) {
     DownloadMode(4);  // My Mode 4
     const ModeRecord downloaded = detector.Mode(7);
-    ModeFile(Save, TempPath("spring.txt"));
+    ModeFile(Save, File("spring.txt"));
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Save Mode");
-    const std::string saved = TempPath("spring.txt.mode");
+    const std::string saved = File("spring.txt.mode");
     EXPECT_EQ(form.SaveDlg.fileName, saved);
 
     ModeRecord fromFile{};
@@ -431,12 +405,12 @@ TEST_F(SettingsActionsTest, SavedModeWithItsPatternOpensAgain) {
     EXPECT_TRUE(form.ModeHasPattern);
     EXPECT_TRUE(form.SaveModePattern->isEnabled());
     const PatternRecord pattern = PatternOfMode(expected);
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), Drawn(&pattern));
+    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
-    const std::string file = TempPath("settings.mode");
+    const std::string file = File("settings.mode");
     ModeRecord other = detector.Mode(6);
     ASSERT_EQ(WriteModeSettingsFile(file, other), FileResult::Success);
     DownloadMode(MyMode1Position);
@@ -445,7 +419,7 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
     ModeFile(Open, file);
     EXPECT_FALSE(form.ModeHasPattern);
     EXPECT_FALSE(form.SaveModePattern->isEnabled());
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), Drawn(nullptr));
+    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(nullptr));
     EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(other));
     // The old pattern bytes stay but are not the mode's any more.
     EXPECT_TRUE(std::ranges::equal(PatternOf(form.CurrentMode), PatternOf(downloaded)));
@@ -454,10 +428,10 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
     UploadMode(MyMode1Position);
     EXPECT_EQ(WireLog(), (std::vector<Wire>{Read(6), Write(16, 26), Finish}));
 
-    ModeFile(Save, TempPath("again"));
+    ModeFile(Save, File("again"));
     ModeRecord saved{};
     std::uint8_t flag = 1;
-    ASSERT_EQ(ReadModeFile(TempPath("again.mode"), saved, flag), FileResult::Success);
+    ASSERT_EQ(ReadModeFile(File("again.mode"), saved, flag), FileResult::Success);
     EXPECT_EQ(flag, 0);
     EXPECT_TRUE(std::ranges::all_of(PatternOf(saved), [](std::uint8_t b) { return b == 0; }));
     EXPECT_EQ(saved[24], 8);
@@ -477,16 +451,16 @@ TEST_F(SettingsActionsTest, TheModeFileDialogsKeepTheirSetUpWhenTheUniversalFile
 }
 
 TEST_F(SettingsActionsTest, ModeFileFailuresLeaveTheModeAlone) {
-    const std::string good = TempPath("good.mode");
+    const std::string good = File("good.mode");
     ASSERT_EQ(WriteModeFile(good, detector.Mode(4)), FileResult::Success);
-    const std::string badSum = TempPath("sum.mode");
+    const std::string badSum = File("sum.mode");
     Bytes bytes = FileBytes(good);
     bytes[10] ^= 1;
     PutFileBytes(badSum, bytes);
-    const std::string badMagic = TempPath("magic.mode");
+    const std::string badMagic = File("magic.mode");
     PutFileBytes(badMagic, FileBytes(good));
     BreakMagicKeepChecksum(badMagic, 297, 298);
-    const std::string shortFile = TempPath("short.mode");
+    const std::string shortFile = File("short.mode");
     bytes = FileBytes(good);
     bytes.resize(100);
     PutFileBytes(shortFile, bytes);
@@ -499,11 +473,11 @@ TEST_F(SettingsActionsTest, ModeFileFailuresLeaveTheModeAlone) {
         const char* message;
     };
     const Case cases[] = {
-        {Open, TempPath("missing.mode"), "Could not open the file.\r\n"},
+        {Open, File("missing.mode"), "Could not open the file.\r\n"},
         {Open, badSum, "The file has corrupted data.\r\n"},
         {Open, badMagic, "Could not read the file.\r\n"},
         {Open, shortFile, "The file has corrupted data.\r\n"},
-        {Save, TempPath("no/such/folder/x.mode"),
+        {Save, File("no/such/folder/x.mode"),
          "Could not create a file to save mode.\r\nTry again."},
     };
     for (const Case& c : cases) {
@@ -634,18 +608,18 @@ TEST_F(SettingsActionsTest, WithoutADetectorEveryTransferSaysSo) {
 }
 
 TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
-    Press(form.SaveGlbBtn, TempPath("spring.txt"));
+    Press(form.SaveGlbBtn, File("spring.txt"));
     EXPECT_EQ(dialogs.fileDialogs.back().asked.filter,
               "Files with Vantor universal settings (*.glb)|*.glb");
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Save Universal Settings");
-    const std::string saved = TempPath("spring.txt.glb");
+    const std::string saved = File("spring.txt.glb");
     EXPECT_EQ(FileBytes(saved), (Bytes{0x33, 0x02, 0xAA, 0xDE, 0x00, 0x16, 0x00, 0x1E, 0x1E,
                                        0x1E, 0x1E, 0x0F, 0x06, 0x00, 0x01, 0x01, 0x00, 0x00,
                                        0x00, 0x00, 0x01, 0x00, 0x63, 0x00, 0x00, 0x00}));
     EXPECT_FALSE(form.UniversalLoaded);
 
     UniversalSettingsRecord record = detector.UniversalSettings();
-    const std::string file = TempPath("detector.glb");
+    const std::string file = File("detector.glb");
     ASSERT_EQ(WriteUniversalFile(file, record), FileResult::Success);
     Press(form.OpenGlbBtn, file);
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Universal Settings");
@@ -656,12 +630,12 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
 }
 
 TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
-    const std::string good = TempPath("good.glb");
+    const std::string good = File("good.glb");
     ASSERT_EQ(WriteUniversalFile(good, detector.UniversalSettings()), FileResult::Success);
-    const std::string badMagic = TempPath("magic.glb");
+    const std::string badMagic = File("magic.glb");
     PutFileBytes(badMagic, FileBytes(good));
     BreakMagicKeepChecksum(badMagic, 22, 22);
-    const std::string badSum = TempPath("sum.glb");
+    const std::string badSum = File("sum.glb");
     Bytes bytes = FileBytes(good);
     bytes[7] ^= 4;
     PutFileBytes(badSum, bytes);
@@ -673,10 +647,10 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
         const char* message;
     };
     const Case cases[] = {
-        {form.OpenGlbBtn, TempPath("missing.glb"), "Could not open the file.\r\n"},
+        {form.OpenGlbBtn, File("missing.glb"), "Could not open the file.\r\n"},
         {form.OpenGlbBtn, badMagic, "The file has corrupted data.\r\n"},
         {form.OpenGlbBtn, badSum, "The file has corrupted data.\r\n"},
-        {form.SaveGlbBtn, TempPath("no/folder/x.glb"),
+        {form.SaveGlbBtn, File("no/folder/x.glb"),
          "Could not create a file to save the settings.\r\nTry again."},
     };
     for (const Case& c : cases) {

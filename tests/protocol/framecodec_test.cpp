@@ -17,7 +17,7 @@ struct Received {
 };
 
 class Collector : public IFrameDispatch {
-  public:
+public:
     void DispatchFrame(std::uint8_t channel, const std::uint8_t* payload, std::size_t n) override {
         frames.push_back({channel, std::vector<std::uint8_t>(payload, payload + n)});
     }

@@ -20,7 +20,7 @@ struct ReceivedFrame {
 };
 
 class HostLink : public tovra::IFrameDispatch {
-  public:
+public:
     explicit HostLink(VirtualDetector& detector) : detector_(detector) {}
 
     void Send(std::uint8_t channel, const std::vector<std::uint8_t>& payload) {
@@ -83,7 +83,7 @@ class HostLink : public tovra::IFrameDispatch {
     std::vector<ReceivedFrame> frames;  // every frame decoded so far
     std::vector<std::uint8_t> raw;      // every byte the detector sent so far
 
-  private:
+private:
     VirtualDetector& detector_;
     tovra::FrameDecoder decoder_{*this};
     std::uint8_t sequence_ = 0;

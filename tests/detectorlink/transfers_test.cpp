@@ -4,30 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include "DetectorFixture.h"
 #include "ParameterIds.h"
-#include "Simulation.h"
 
 using namespace holvane;
-using holvane::simulator::DetectorRequest;
 
 namespace {
 
-class TransfersTest : public ::testing::Test {
+class TransfersTest : public DetectorFixture {
 protected:
-    simulator::VirtualDetector& Detector() { return simulation_.Detector(); }
-
-    std::vector<std::uint8_t> Writes() {
-        std::vector<std::uint8_t> ids;
-        for (const DetectorRequest& r : Detector().Requests()) {
-            if (r.kind == DetectorRequest::Kind::Write && r.id != FinishUploadId) {
-                ids.push_back(r.id);
-            }
-        }
-        return ids;
-    }
-
-private:
-    cli::Simulation simulation_;
+    simulator::VirtualDetector& Detector() { return detector; }
+    std::vector<int> Writes() const { return WrittenIds(false); }
 };
 
 using Result = TransferOutcome::Result;
@@ -56,7 +43,7 @@ TEST_F(TransfersTest, ModeUploadSendsSettingsOrWholeModeAndAlwaysFinishes) {
         Detector().RefuseId(c.id, c.refused);
         const auto outcome = UploadMode(5, mode, c.wholeMode, [] { return true; });
         EXPECT_EQ(outcome.result, c.result);
-        EXPECT_EQ(Writes(), std::vector<std::uint8_t>{c.id});
+        EXPECT_EQ(Writes(), std::vector<int>{c.id});
         EXPECT_EQ(Detector().FinishUploadCount(), 1);
         if (c.refused) {
             EXPECT_EQ(outcome.message,
