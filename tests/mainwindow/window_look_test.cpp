@@ -5,6 +5,8 @@
 #include <QAbstractItemDelegate>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -128,6 +130,25 @@ TEST_F(WindowLookTest, LabelsAreDrawnInTheirColours) {
         QLabel* label = LabelWithText(c.page, QString::fromUtf8(c.text));
         ASSERT_NE(label, nullptr) << c.text;
         EXPECT_TRUE(CloseTo(InkOf(label->grab().toImage()), c.colour)) << c.text;
+    }
+}
+
+TEST_F(WindowLookTest, HeadingsAreDrawnBold) {
+    const std::vector<std::pair<QWidget*, const char*>> headings = {
+        {form.SettingsTabSheet, "Mode Settings:"}, {form.SettingsTabSheet, "Universal Settings:"},
+        {form.SettingsTabSheet, "Preferences:"},   {form.PatternsTabSheet, "Current Patterns:"},
+        {form.PatternsTabSheet, "My Patterns:"},   {form.PatternsTabSheet, "My Mode Patterns:"},
+    };
+    for (const auto& [page, text] : headings) {
+        QLabel* label = LabelWithText(page, QString::fromUtf8(text));
+        ASSERT_NE(label, nullptr) << text;
+        EXPECT_TRUE(QFontInfo(label->font()).bold()) << text;
+        // The face drawn, not only the font asked for: bold ink is wider than regular ink.
+        QFont regular = label->font();
+        regular.setBold(false);
+        EXPECT_GT(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                  QFontMetrics(regular).horizontalAdvance(label->text()))
+            << text;
     }
 }
 
