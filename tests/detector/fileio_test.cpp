@@ -468,6 +468,21 @@ void Own(const std::string& path, uid_t id) {
 
 const Bytes Old(30, 0xEE);
 
+// A user besides root and the unprivileged one.
+constexpr uid_t ThirdUserId = 1;
+
+// A folder anyone may write with the sticky bit, as a shared temporary folder is, of `owner`.
+void SharedStickyFolder(const std::string& folder, uid_t owner) {
+    Own(folder, owner);
+    ASSERT_EQ(::chmod(folder.c_str(), 01777), 0);
+}
+
+// A symbolic link that `owner` made.
+void PlantLink(const std::string& to, const std::string& link, uid_t owner) {
+    fs::create_symlink(to, link);
+    Own(link, owner);
+}
+
 // Sets up a folder for one case.
 using Layout = std::function<void(const std::string& folder)>;
 
@@ -686,6 +701,81 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
          FileResult::CannotCreate,
          {ELOOP},
          ""},
+        // Links in a sticky folder anyone may write are followed as the system follows them:
+        // only the saver's own and the folder owner's.
+        {"another user's link in a shared sticky folder is not followed",
+         false,
+         [](const std::string& f) {
+             SharedStickyFolder(f, 0);
+             Lay(f + "/secret", Old, 0600);
+             PlantLink("secret", f + "/x.glb", UnprivilegedId);
+         },
+         "x.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"nor is it at the end of a chain of links",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/shared");
+             SharedStickyFolder(f + "/shared", 0);
+             Lay(f + "/secret", Old, 0600);
+             fs::create_symlink("shared/x.glb", f + "/mine.glb");
+             PlantLink("../secret", f + "/shared/x.glb", UnprivilegedId);
+         },
+         "mine.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"a third user's link in a shared sticky folder, saved as an unprivileged user",
+         true,
+         [](const std::string& f) {
+             SharedStickyFolder(f, 0);
+             Lay(f + "/real.glb", Old, 0644);
+             Own(f + "/real.glb", UnprivilegedId);
+             PlantLink("real.glb", f + "/x.glb", ThirdUserId);
+         },
+         "x.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"the saver's own link in another user's shared sticky folder is followed",
+         false,
+         [](const std::string& f) {
+             SharedStickyFolder(f, UnprivilegedId);
+             Lay(f + "/real.glb", Old, 0640);
+             PlantLink("real.glb", f + "/x.glb", 0);
+         },
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
+        {"the folder owner's link in a shared sticky folder is followed",
+         false,
+         [](const std::string& f) {
+             SharedStickyFolder(f, UnprivilegedId);
+             Lay(f + "/real.glb", Old, 0640);
+             PlantLink("real.glb", f + "/x.glb", UnprivilegedId);
+         },
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
+        {"another user's link in a folder anyone may write, not sticky, is followed",
+         false,
+         [](const std::string& f) {
+             Own(f, 0);
+             ::chmod(f.c_str(), 0777);
+             Lay(f + "/real.glb", Old, 0640);
+             PlantLink("real.glb", f + "/x.glb", UnprivilegedId);
+         },
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
         {"the longest name the folder takes",
          false,
          [](const std::string&) {},
