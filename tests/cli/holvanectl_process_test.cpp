@@ -32,9 +32,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto Bound = std::chrono::seconds(20);
 
-// A holvanectl process with standard input from /dev/null, standard output to `out` and
-// standard error into `errPipe`.
-pid_t Start(const std::vector<std::string>& args, const char* out, int errPipe) {
+// A holvanectl process with standard input from `in`, standard output to `out` and standard
+// error into `errPipe`.
+pid_t Start(const std::vector<std::string>& args, const char* out, int errPipe,
+            const char* in = "/dev/null") {
     std::vector<char*> argv;
     std::string program = HOLVANECTL_PROGRAM;
     argv.push_back(program.data());
@@ -45,7 +46,7 @@ pid_t Start(const std::vector<std::string>& args, const char* out, int errPipe) 
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, in, O_RDWR, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out, O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, errPipe, STDERR_FILENO);
     pid_t pid = -1;
@@ -165,6 +166,56 @@ TEST_F(HolvanectlProcessTest, SigintDuringARestoreEndsItBetweenTwoRecords) {
     BackupPayload state{};
     ASSERT_EQ(ReadBackupFile(Path("state.vantor"), state), FileResult::Success);
     EXPECT_EQ(state, expected);
+}
+
+// SIGINT while the restore's question waits for an answer on the terminal: no answer is taken,
+// nothing is written.
+TEST_F(HolvanectlProcessTest, SigintAtTheQuestionRestoresNothing) {
+    VirtualDetector seedDetector;
+    const BackupPayload seed = seedDetector.SaveBackup();
+    VirtualDetector demo;
+    simulator::SeedDemoContent(demo);
+    ASSERT_EQ(WriteBackupFile(Path("seed.vantor"), seed), FileResult::Success);
+    ASSERT_EQ(WriteBackupFile(Path("restored.vantor"), demo.SaveBackup()), FileResult::Success);
+
+    const int terminal = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(::grantpt(terminal), 0);
+    ASSERT_EQ(::unlockpt(terminal), 0);
+    const std::string side = ::ptsname(terminal);
+    const int sideFd = ::open(side.c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(sideFd, 0);
+    const pid_t pid = Start({"--simulate", Path("seed.vantor"), "--save-state", Path("state"),
+                             "restore", Path("restored.vantor")},
+                            "/dev/null", sideFd, side.c_str());
+    ::close(sideFd);
+    ASSERT_GT(pid, 0);
+
+    // The question is on the terminal once "[y/N] " is.
+    std::string err;
+    const auto deadline = Clock::now() + Bound;
+    char buffer[256];
+    while (err.find("[y/N] ") == std::string::npos && Clock::now() < deadline) {
+        pollfd p{terminal, POLLIN, 0};
+        if (::poll(&p, 1, 100) > 0) {
+            const ssize_t n = ::read(terminal, buffer, sizeof buffer);
+            if (n <= 0) {
+                break;
+            }
+            err.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ASSERT_NE(err.find("[y/N] "), std::string::npos) << err;
+    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    // The terminal reports an error instead of its end once the program has closed it.
+    const int status = Finish(pid, terminal, err);
+    ::close(terminal);
+    EXPECT_EQ(status, 128 + SIGINT) << err;
+    EXPECT_NE(err.find("holvanectl: stopped by SIGINT"), std::string::npos) << err;
+    EXPECT_EQ(err.find("wrote"), std::string::npos) << err;
+    BackupPayload state{};
+    ASSERT_EQ(ReadBackupFile(Path("state.vantor"), state), FileResult::Success);
+    EXPECT_EQ(state, seed);
 }
 
 }  // namespace
