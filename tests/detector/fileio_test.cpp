@@ -471,12 +471,6 @@ const Bytes Old(30, 0xEE);
 // A user besides root and the unprivileged one.
 constexpr uid_t ThirdUserId = 1;
 
-// A folder anyone may write with the sticky bit, as a shared temporary folder is, of `owner`.
-void SharedStickyFolder(const std::string& folder, uid_t owner) {
-    Own(folder, owner);
-    ASSERT_EQ(::chmod(folder.c_str(), 01777), 0);
-}
-
 // A symbolic link that `owner` made.
 void PlantLink(const std::string& to, const std::string& link, uid_t owner) {
     fs::create_symlink(to, link);
@@ -485,6 +479,18 @@ void PlantLink(const std::string& to, const std::string& link, uid_t owner) {
 
 // Sets up a folder for one case.
 using Layout = std::function<void(const std::string& folder)>;
+
+// A folder of `folderOwner` with the permissions `folderMode`, holding real.glb of `fileOwner`
+// and a link x.glb to it made by `linkOwner`.
+Layout LinkedFileIn(uid_t folderOwner, unsigned folderMode, uid_t linkOwner, uid_t fileOwner = 0) {
+    return [=](const std::string& f) {
+        Own(f, folderOwner);
+        ASSERT_EQ(::chmod(f.c_str(), folderMode), 0);
+        Lay(f + "/real.glb", Old, 0640);
+        Own(f + "/real.glb", fileOwner);
+        PlantLink("real.glb", f + "/x.glb", linkOwner);
+    };
+}
 
 struct SaveCase {
     const char* what;
@@ -705,11 +711,7 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
         // only the saver's own and the folder owner's.
         {"another user's link in a shared sticky folder is not followed",
          false,
-         [](const std::string& f) {
-             SharedStickyFolder(f, 0);
-             Lay(f + "/secret", Old, 0600);
-             PlantLink("secret", f + "/x.glb", UnprivilegedId);
-         },
+         LinkedFileIn(0, 01777, UnprivilegedId),
          "x.glb",
          FileResult::CannotCreate,
          {EACCES},
@@ -718,34 +720,23 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
          false,
          [](const std::string& f) {
              fs::create_directory(f + "/shared");
-             SharedStickyFolder(f + "/shared", 0);
-             Lay(f + "/secret", Old, 0600);
+             LinkedFileIn(0, 01777, UnprivilegedId)(f + "/shared");
              fs::create_symlink("shared/x.glb", f + "/mine.glb");
-             PlantLink("../secret", f + "/shared/x.glb", UnprivilegedId);
          },
          "mine.glb",
          FileResult::CannotCreate,
          {EACCES},
          ""},
-        {"a third user's link in a shared sticky folder, saved as an unprivileged user",
+        {"a third user's link to the saver's file, saved as an unprivileged user",
          true,
-         [](const std::string& f) {
-             SharedStickyFolder(f, 0);
-             Lay(f + "/real.glb", Old, 0644);
-             Own(f + "/real.glb", UnprivilegedId);
-             PlantLink("real.glb", f + "/x.glb", ThirdUserId);
-         },
+         LinkedFileIn(0, 01777, ThirdUserId, UnprivilegedId),
          "x.glb",
          FileResult::CannotCreate,
          {EACCES},
          ""},
         {"the saver's own link in another user's shared sticky folder is followed",
          false,
-         [](const std::string& f) {
-             SharedStickyFolder(f, UnprivilegedId);
-             Lay(f + "/real.glb", Old, 0640);
-             PlantLink("real.glb", f + "/x.glb", 0);
-         },
+         LinkedFileIn(UnprivilegedId, 01777, 0),
          "x.glb",
          FileResult::Success,
          {},
@@ -753,11 +744,7 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
          0640},
         {"the folder owner's link in a shared sticky folder is followed",
          false,
-         [](const std::string& f) {
-             SharedStickyFolder(f, UnprivilegedId);
-             Lay(f + "/real.glb", Old, 0640);
-             PlantLink("real.glb", f + "/x.glb", UnprivilegedId);
-         },
+         LinkedFileIn(UnprivilegedId, 01777, UnprivilegedId),
          "x.glb",
          FileResult::Success,
          {},
@@ -765,12 +752,7 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
          0640},
         {"another user's link in a folder anyone may write, not sticky, is followed",
          false,
-         [](const std::string& f) {
-             Own(f, 0);
-             ::chmod(f.c_str(), 0777);
-             Lay(f + "/real.glb", Old, 0640);
-             PlantLink("real.glb", f + "/x.glb", UnprivilegedId);
-         },
+         LinkedFileIn(0, 0777, UnprivilegedId),
          "x.glb",
          FileResult::Success,
          {},
