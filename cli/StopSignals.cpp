@@ -55,10 +55,17 @@ void CatchStopSignals() {
         }
         ::sigaction(signal, &action, nullptr);
     }
+    // Released, the mask is the one from before the hold: signals blocked by whoever started
+    // the program stay blocked.
     SetRequestGate({[] { return g_stopSignal != 0; },
                     [](bool held) {
-                        const sigset_t set = StopSignalSet();
-                        ::pthread_sigmask(held ? SIG_BLOCK : SIG_UNBLOCK, &set, nullptr);
+                        static sigset_t before;
+                        if (held) {
+                            const sigset_t set = StopSignalSet();
+                            ::pthread_sigmask(SIG_BLOCK, &set, &before);
+                        } else {
+                            ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+                        }
                     }});
 #endif
 }
