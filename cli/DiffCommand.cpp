@@ -1,5 +1,6 @@
 #include "DiffCommand.h"
 
+#include <cctype>
 #include <vector>
 
 #include "Backup.h"
@@ -283,11 +284,16 @@ std::optional<std::string> MakeSafetyCopy(Console& console) {
         case SafetyCopyOutcome::Result::Saved:
             console.err << "previous detector state saved in " << copy.path << "\n";
             return copy.path;
-        case SafetyCopyOutcome::Result::NoFolder:
+        case SafetyCopyOutcome::Result::NoFolder: {
+            std::string reason = copy.message;
+            if (!reason.empty()) {
+                reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+            }
             ReportFailure(console, "Nothing was written: the folder for the safety copy " +
-                                       Quoted(copy.path) + " could not be made: " + copy.message +
-                                       "." + Skip);
+                                       Quoted(copy.path) + " could not be made: " + reason + "." +
+                                       Skip);
             break;
+        }
         case SafetyCopyOutcome::Result::ReadFailed:
             ReportFailure(console, std::string(copy.backup.Message()) +
                                        "\r\nNothing was written: the Vantor's state could not "

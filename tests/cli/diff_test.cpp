@@ -491,7 +491,7 @@ TEST_F(WriteChecksCliTest, AReadOnlyStateFolderStopsTheWrite) {
     const auto r = Holvanectl({"upload", Path("u.glb")});
     std::filesystem::permissions(Path("state"), std::filesystem::perms::owner_all);
     EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_TRUE(Contains(r.err, "Permission denied")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "permission denied")) << r.err;
     EXPECT_TRUE(Detector().Requests().empty());
 }
 
