@@ -253,6 +253,11 @@ protected:
         });
     }
 
+    std::size_t WrittenCount() {
+        return static_cast<std::size_t>(std::ranges::count(
+            Detector().Requests(), DetectorRequest::Kind::Write, &DetectorRequest::kind));
+    }
+
 private:
     Simulation simulation_;  // installed for every command the test runs
 };
@@ -524,4 +529,18 @@ TEST_F(WriteChecksCliTest, VerifyFindsAWriteTheDetectorForgot) {
         EXPECT_TRUE(Contains(r.err, "The Vantor does not hold what was written")) << r.err;
         EXPECT_TRUE(Contains(r.err, "previous detector state saved in ")) << r.err;
     }
+}
+
+TEST_F(WriteChecksCliTest, ADetectorThatGoesAwayBeforeTheReadBackEndsTheVerification) {
+    // The safety copy's 14 reads, the write and the end-of-upload go through; the read-back
+    // finds the detector gone.
+    Detector().LoseLinkAfter(16);
+    const auto r = Holvanectl({"upload", Path("u.glb"), "--verify"});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Contains(r.err, "What was written could not be read back to verify it.\n"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, "previous detector state saved in ")) << r.err;
+    EXPECT_EQ(Detector().FinishUploadCount(), 1);
+    EXPECT_EQ(WrittenCount(), 2u) << "nothing written after the read-back failed";
 }
