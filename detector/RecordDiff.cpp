@@ -23,25 +23,6 @@ struct Sides {
     const std::string& section;
 };
 
-// The text of a row for a byte; a list byte no item stands for shows as another item's text,
-// so the byte is added.
-std::string ShownText(const SettingsRow& row, std::uint8_t value) {
-    std::string text = RowText(row, value);
-    if (row.kind == RowKind::List &&
-        std::ranges::find(row.choices, value, &ListChoice::value) == row.choices.end()) {
-        text += " (byte " + std::to_string(value) + ")";
-    }
-    return text;
-}
-
-std::string_view Caption(const SettingsRow& row) {
-    std::string_view caption = row.caption;
-    while (!caption.empty() && caption.front() == ' ') {
-        caption.remove_prefix(1);
-    }
-    return caption;
-}
-
 void AddBits(std::vector<Difference>& out, const Sides& s, std::size_t i, std::uint8_t mask) {
     const auto before = static_cast<std::uint8_t>(s.before[i] & mask);
     const auto after = static_cast<std::uint8_t>(s.after[i] & mask);
@@ -71,9 +52,9 @@ void DiffSettings(std::vector<Difference>& out, std::span<const SettingsRow> row
         Difference d;
         d.type = Type::Setting;
         d.section = s.section;
-        d.caption = Caption(row);
-        d.oldText = ShownText(row, before);
-        d.newText = ShownText(row, after);
+        d.caption = RowCaption(row);
+        d.oldText = ShownRowText(row, before);
+        d.newText = ShownRowText(row, after);
         d.offset = s.base + row.field;
         d.oldByte = before;
         d.newByte = after;

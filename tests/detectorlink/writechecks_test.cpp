@@ -107,7 +107,7 @@ TEST(RecordDiffTest, ABackupTellsEachChangeByWhatShowsIt) {
                   .section = "Preferences",
                   .caption = "Display Timeout",
                   .oldText = "Off",
-                  .newText = "Off (byte 9)",
+                  .newText = "Off (byte 9, which no item stands for)",
                   .offset = backup::Preferences + preferences::DisplayTimeout}},
         {"one cell", [](BackupPayload& p) { FlipCell(p.data() + backup::MyPattern(5), 34, 49); },
          Expected{.type = Type::Cells, .section = "My Pattern 6", .cells = 1, .rows = {34}}},
