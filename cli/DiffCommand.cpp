@@ -8,6 +8,7 @@
 #include "FileMessages.h"
 #include "FileReport.h"
 #include "Fileio.h"
+#include "Transfers.h"
 
 namespace holvane::cli {
 
@@ -257,6 +258,14 @@ int PreviewWrite(const WriteTarget& target, std::span<const std::uint8_t> record
         held.result == HeldRecord::Result::ReadFailed) {
         return ReportFailure(console, held.message);
     }
+    const PatternSlotInfo* slot = FindPatternSlot(target.slot);
+    if (target.kind == WriteTarget::Kind::Pattern && held.result == HeldRecord::Result::Absent &&
+        slot != nullptr) {
+        // The upload would be refused: a pattern does not make its user mode.
+        ReportFailure(console, ModeAbsentMessage("upload", slot->modeSlot));
+        console.err << "dry run: nothing was written\n";
+        return ExitFailed;
+    }
     Print({DiffRecordName(target.Record()), DetectorSide(target), source,
            DiffHeldRecord(target, held, record, true)},
           false, console);
@@ -277,8 +286,8 @@ int PreviewRestore(const BackupPayload& payload, const std::string& source, Cons
     return ExitSuccess;
 }
 
-std::optional<std::string> MakeSafetyCopy(Console& console) {
-    const SafetyCopyOutcome copy = SaveSafetyCopy(SafetyFolder());
+std::optional<std::string> MakeSafetyCopy(bool simulated, Console& console) {
+    const SafetyCopyOutcome copy = SaveSafetyCopy(SafetyFolder(simulated));
     constexpr const char* Skip = "\r\nGive --no-safety-copy to write without one.";
     switch (copy.result) {
         case SafetyCopyOutcome::Result::Saved:

@@ -28,9 +28,9 @@ int PreviewWrite(const WriteTarget& target, std::span<const std::uint8_t> record
 // The same for a restore of the payload: the whole detector is read.
 int PreviewRestore(const BackupPayload& payload, const std::string& source, Console& console);
 
-// Saves the safety copy and says where: its path, or nothing (the reason printed) when it could
-// not be made, and then nothing may be written.
-std::optional<std::string> MakeSafetyCopy(Console& console);
+// Saves the safety copy (of the virtual detector when simulated) and says where: its path, or
+// nothing (the reason printed) when it could not be made, and then nothing may be written.
+std::optional<std::string> MakeSafetyCopy(bool simulated, Console& console);
 
 // Reads back, over a new connection, what was written and compares it with what was sent:
 // 0 with "verified N records", or 1 with the differences and where the safety copy is.

@@ -132,7 +132,7 @@ int CommandRun::Checked(const WriteTarget& target, std::span<const std::uint8_t>
         return PreviewWrite(target, record, inv_.operands[0], console_);
     }
     std::optional<std::string> copy;
-    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(console_))) {
+    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
         return ExitFailed;
     }
     const int status = write();
@@ -180,7 +180,7 @@ int CommandRun::Restore() {
             "without asking.");
     }
     std::optional<std::string> copy;
-    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(console_))) {
+    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
         return ExitFailed;
     }
     std::function<bool()> confirm;

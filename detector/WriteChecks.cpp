@@ -134,9 +134,9 @@ std::vector<Difference> DiffHeldRecord(const WriteTarget& target, const HeldReco
 
 namespace {
 
-// "YYYY-MM-DD_HH-MM-SS.mmm.vantor"
-constexpr std::size_t CopyNameLength = 30;
-constexpr std::string_view CopyNamePattern = "dddd-dd-dd_dd-dd-dd.ddd.vantor";
+// "YYYY-MM-DD_HH-MM-SS.mmmZ.vantor", in UTC
+constexpr std::size_t CopyNameLength = 31;
+constexpr std::string_view CopyNamePattern = "dddd-dd-dd_dd-dd-dd.dddZ.vantor";
 static_assert(CopyNamePattern.size() == CopyNameLength);
 
 bool IsCopyName(std::string_view name) {
@@ -158,16 +158,16 @@ std::string CopyName(std::chrono::system_clock::time_point when) {
     const auto millis =
         std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count() %
         1000;
-    std::tm local{};
+    std::tm utc{};
 #if defined(_WIN32)
-    localtime_s(&local, &seconds);
+    gmtime_s(&utc, &seconds);
 #else
-    localtime_r(&seconds, &local);
+    gmtime_r(&seconds, &utc);
 #endif
     char text[96];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03d.vantor",
-                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                  local.tm_min, local.tm_sec, static_cast<int>(millis < 0 ? 0 : millis));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d.%03dZ.vantor",
+                  utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                  utc.tm_sec, static_cast<int>(millis < 0 ? 0 : millis));
     return text;
 }
 
@@ -203,7 +203,7 @@ bool MakePrivateFolder(const fs::path& folder, std::string& reason) {
 
 }  // namespace
 
-std::string SafetyFolder() {
+std::string SafetyFolder(bool virtualDetector) {
     fs::path state;
     if (const char* xdg = std::getenv("XDG_STATE_HOME");
         xdg != nullptr && fs::path(xdg).is_absolute()) {
@@ -223,7 +223,7 @@ std::string SafetyFolder() {
         state = fs::path(home) / ".local" / "state";
 #endif
     }
-    return (state / "holvane" / "safety").string();
+    return (state / "holvane" / (virtualDetector ? "safety-virtual" : "safety")).string();
 }
 
 std::vector<std::string> SafetyCopies(const std::string& folder) {

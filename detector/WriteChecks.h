@@ -59,8 +59,9 @@ inline constexpr std::size_t SafetyCopiesKept = 20;
 
 // The folder for safety copies: $XDG_STATE_HOME/holvane/safety, or ~/.local/state/holvane/safety
 // when XDG_STATE_HOME is unset or not an absolute path (on Windows %LOCALAPPDATA% stands for
-// ~/.local/state). Empty when no home folder is known.
-std::string SafetyFolder();
+// ~/.local/state). Copies of a virtual detector go beside it, into safety-virtual, so that
+// trying the demo never pushes a real detector's copies out. Empty when no home folder is known.
+std::string SafetyFolder(bool virtualDetector = false);
 
 struct SafetyCopyOutcome {
     enum class Result {
@@ -78,8 +79,9 @@ struct SafetyCopyOutcome {
 };
 
 // Makes the folder (and any missing folder above it) private to the user, reads the whole
-// detector as a backup does and saves it there as an ordinary backup file named by the local date
-// and time (YYYY-MM-DD_HH-MM-SS.mmm.vantor), readable and writable by the user only; then removes
+// detector as a backup does and saves it there as an ordinary backup file named by the date and
+// time in UTC (YYYY-MM-DD_HH-MM-SS.mmmZ.vantor, so that the names sort as the copies were made
+// whatever the clocks of the year do), readable and writable by the user only; then removes
 // the oldest copies beyond SafetyCopiesKept. Nothing is saved when a read fails, and a failed save
 // leaves no file.
 SafetyCopyOutcome SaveSafetyCopy(const std::string& folder, const BackupProgress& progress = {});

@@ -35,10 +35,12 @@ BackupPayload DefaultPayload() {
     return detector.SaveBackup();
 }
 
-// The safety copies in the state folder the fixture sets.
-std::vector<std::filesystem::path> CopiesIn(const std::string& state) {
+// The safety copies in the state folder the fixture sets: of the detector, or of the virtual
+// detector of --demo and --simulate.
+std::vector<std::filesystem::path> CopiesIn(const std::string& state, bool simulated = false) {
     std::vector<std::filesystem::path> copies;
-    const auto folder = std::filesystem::path(state) / "holvane" / "safety";
+    const auto folder =
+        std::filesystem::path(state) / "holvane" / (simulated ? "safety-virtual" : "safety");
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         copies.push_back(entry.path());
@@ -158,8 +160,9 @@ TEST_F(DiffFilesTest, TheSafetyCopyIsTheStateBeforeByteForByteAndTakesItBack) {
     auto r = Holvanectl({"--simulate", Path("before.vantor"), "--save-state", Path("after.vantor"),
                          "restore", Path("new.vantor"), "--yes"});
     ASSERT_EQ(r.status, ExitSuccess) << r.err;
-    const auto copies = CopiesIn(Path("state"));
+    const auto copies = CopiesIn(Path("state"), true);
     ASSERT_EQ(copies.size(), 1u);
+    EXPECT_TRUE(CopiesIn(Path("state")).empty()) << "a real detector's copies stay apart";
     EXPECT_EQ(FileBytes(copies[0].string()), FileBytes(Path("before.vantor")));
     EXPECT_EQ(FileBytes(Path("after.vantor")), FileBytes(Path("new.vantor")));
 
@@ -411,6 +414,18 @@ TEST_F(WriteChecksCliTest, ADryRunReadsWhatWouldChangeAndWritesNothing) {
     EXPECT_EQ(Detector().FinishUploadCount(), 0);
     EXPECT_EQ(Detector().SaveBackup(), before);
     EXPECT_TRUE(CopiesIn(Path("state")).empty());
+}
+
+TEST_F(WriteChecksCliTest, ADryRunOfAWriteTheDetectorWouldRefuseSaysSo) {
+    Detector().SetUserModePresent(5, false);
+    const auto r =
+        Holvanectl({"upload", Path("p.ptrn"), "--slot", "My Mode 2 Pattern", "--dry-run"});
+    EXPECT_EQ(r.status, ExitFailed);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "Cannot upload the pattern as User Mode 2 does not exist.\n"
+              "dry run: nothing was written\n");
+    EXPECT_TRUE(OnlyReads());
 }
 
 TEST_F(WriteChecksCliTest, ADetectorThatGoesAwayDuringADryRunEndsIt) {

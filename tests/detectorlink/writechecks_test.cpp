@@ -284,14 +284,14 @@ TEST_F(WriteChecksTest, OnlyTheNewestCopiesAreKept) {
     const auto touch = [&](const std::string& name) { std::ofstream(folder_ / name) << "x"; };
     for (int i = 0; i < 22; ++i) {
         touch("2001-01-01_00-00-" + std::string(i < 10 ? "0" : "") + std::to_string(i) +
-              ".000.vantor");
+              ".000Z.vantor");
     }
     touch("mine.vantor");  // not a copy's name: left alone
     const SafetyCopyOutcome copy = SaveSafetyCopy(folder_.string());
     ASSERT_EQ(copy.result, SafetyCopyOutcome::Result::Saved);
     const std::vector<std::string> copies = SafetyCopies(folder_.string());
     ASSERT_EQ(copies.size(), SafetyCopiesKept);
-    EXPECT_EQ(std::filesystem::path(copies.front()).filename(), "2001-01-01_00-00-03.000.vantor");
+    EXPECT_EQ(std::filesystem::path(copies.front()).filename(), "2001-01-01_00-00-03.000Z.vantor");
     EXPECT_EQ(copies.back(), copy.path);
     EXPECT_TRUE(std::filesystem::exists(folder_ / "mine.vantor"));
 }
