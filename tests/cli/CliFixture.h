@@ -36,7 +36,7 @@ protected:
         // Safety copies go into the test's folder, never the user's.
         const std::string state = Path("state");
 #if defined(_WIN32)
-        _putenv_s("XDG_STATE_HOME", state.c_str());
+        _putenv(("XDG_STATE_HOME=" + state).c_str());
 #else
         setenv("XDG_STATE_HOME", state.c_str(), 1);
 #endif
