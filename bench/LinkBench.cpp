@@ -1,8 +1,10 @@
 // Times the detector link on a paced in-memory link (one 64-byte report per millisecond each
 // way, as USB full speed schedules an interrupt endpoint pair) against a virtual detector:
-//   - a full backup and a full restore through the procedures both front ends run, as the
-//     median wall time of several runs and as a ratio to the link's bound, which is one
-//     millisecond per report moved (the reports are counted on the link);
+//   - a full backup and a full restore through the procedures both front ends run, and the two
+//     steps that look before a write: comparing a backup with the detector (a backup's reads and
+//     the comparison) and the safety copy (a backup's reads and the save), each as the median
+//     wall time of several runs and as a ratio to the link's bound, which is one millisecond per
+//     report moved (the reports are counted on the link);
 //   - DEV_Delete of an open, running, idle device;
 //   - how often the reader of an idle open connection wakes.
 // Prints the figures; checks none of them.
@@ -10,13 +12,16 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "Backup.h"
 #include "MemoryHidPlatform.h"
+#include "RecordDiff.h"
 #include "VirtualDetector.h"
+#include "WriteChecks.h"
 #include "platform/HidPlatform.h"
 #include "tovra.h"
 
@@ -56,7 +61,7 @@ bool TimeProcedure(const char* name, int runs, MemoryHidPlatform& platform, Proc
         const Traffic before = Count(platform);
         const auto start = Clock::now();
         if (!procedure()) {
-            std::printf("%-8s failed in run %d\n", name, run + 1);
+            std::printf("%-15s failed in run %d\n", name, run + 1);
             return false;
         }
         times.push_back(Ms(Clock::now() - start).count());
@@ -67,7 +72,7 @@ bool TimeProcedure(const char* name, int runs, MemoryHidPlatform& platform, Proc
         Ms(PacedReportInterval).count() * static_cast<double>(traffic.out + traffic.in);
     const double median = Median(times);
     std::printf(
-        "%-8s %3zu reports (%zu out, %zu in), bound %5.1f ms, median %6.1f ms, %.2f x "
+        "%-15s %3zu reports (%zu out, %zu in), bound %5.1f ms, median %6.1f ms, %.2f x "
         "bound\n",
         name, traffic.out + traffic.in, traffic.out, traffic.in, bound, median, median / bound);
     return true;
@@ -107,6 +112,23 @@ int main(int argc, char** argv) {
              return holvane::RestoreBackup(payload, [] { return true; }).result ==
                     holvane::RestoreOutcome::Result::Done;
          });
+
+    ok =
+        ok && TimeProcedure("diff --detector", runs, platform, [&] {
+            const holvane::BackupOutcome held = holvane::CreateBackup();
+            return held.result == holvane::BackupOutcome::Result::Done &&
+                   holvane::DiffRecords(holvane::DiffRecord::Backup, payload, held.payload).empty();
+        });
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("holvane-bench-safety-" +
+         std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()));
+    ok = ok && TimeProcedure("safety copy", runs, platform, [&] {
+             return holvane::SaveSafetyCopy(folder.string()).result ==
+                    holvane::SafetyCopyOutcome::Result::Saved;
+         });
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
 
     std::vector<double> deletes;
     for (int run = 0; ok && run < runs; ++run) {

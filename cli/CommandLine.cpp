@@ -18,7 +18,23 @@ enum Option : unsigned {
     OptOutput = 1u << 2,
     OptSlot = 1u << 3,
     OptScale = 1u << 4,
+    OptDetector = 1u << 5,
+    OptDryRun = 1u << 6,
+    OptVerify = 1u << 7,
+    OptNoSafetyCopy = 1u << 8,
+    // The options around a write.
+    OptWriteChecks = OptDryRun | OptVerify | OptNoSafetyCopy,
 };
+
+// What restore and upload say about the options around a write.
+#define HOLVANE_WRITE_CHECKS_HELP                                                              \
+    "Before the first write the whole detector is read and saved as a backup file in\n"        \
+    "$XDG_STATE_HOME/holvane/safety/ (~/.local/state/holvane/safety/ when unset; the newest\n" \
+    "20 are kept): restore it to undo the write. If that copy cannot be made nothing is\n"     \
+    "written; --no-safety-copy skips it. --dry-run reads what the write would replace,\n"      \
+    "prints what would change (as diff does) and writes nothing. --verify reads back, over\n"  \
+    "a new connection, every record written and compares it with what was sent (exit\n"        \
+    "status 1 and the differences when the detector does not hold it)."
 
 struct CommandInfo {
     Command command;
@@ -30,7 +46,7 @@ struct CommandInfo {
     std::string_view description;
 };
 
-const std::array<CommandInfo, 8> Commands = {{
+const std::array<CommandInfo, 9> Commands = {{
     {Command::List, "list", "list", 0, 0, 0,
      "Lists the detectors the library would use, in its order (entry 0 is the one every\n"
      "command talks to), with path and vendor:product, and every hidraw node with the\n"
@@ -47,11 +63,12 @@ const std::array<CommandInfo, 8> Commands = {{
      "preferences and the seven stored patterns into one backup file. \".vantor\" is appended\n"
      "when the name's extension does not contain \"vantor\". Progress goes to stderr; on\n"
      "failure no file is written."},
-    {Command::Restore, "restore", "restore FILE [--yes]", 1, 1, OptYes,
+    {Command::Restore, "restore", "restore FILE [--yes] [--dry-run | --verify] [--no-safety-copy]",
+     1, 1, OptYes | OptWriteChecks,
      "Checks the backup file, asks before overwriting the detector's settings, user modes\n"
      "and user patterns, then writes them. --yes answers the question; without a terminal\n"
      "and without --yes nothing is written. User modes absent from the file are left as the\n"
-     "detector holds them."},
+     "detector holds them.\n" HOLVANE_WRITE_CHECKS_HELP},
     {Command::Show, "show", "show FILE [--json]", 1, 1, OptJson,
      "Shows a mode, pattern, universal-settings or backup file, recognised by its magic\n"
      "number: whether it is valid (and which check fails), every setting as the settings\n"
@@ -67,16 +84,30 @@ const std::array<CommandInfo, 8> Commands = {{
      "window shows, in any case: \"Current Mode\", \"My Mode 1\"..\"My Mode 4\", the factory\n"
      "modes; \"Current Glintmap\", \"Swiftveil\", \"My Pattern 1\"..\"My Pattern 6\",\n"
      "\"My Mode 1 Pattern\"..\"My Mode 4 Pattern\"."},
-    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes]", 1, 1, OptSlot | OptYes,
+    {Command::Upload, "upload",
+     "upload FILE [--slot SLOT] [--yes] [--dry-run | --verify] [--no-safety-copy]", 1, 1,
+     OptSlot | OptYes | OptWriteChecks,
      "Writes the record of a file into the detector. A mode file goes into a writable mode\n"
      "slot (default \"Current Mode\"), whole when it holds a pattern, its settings only\n"
      "otherwise; overwriting an existing mode is asked first (--yes answers). A pattern file,\n"
      "or a mode file with a pattern slot, writes the pattern into that slot (--slot needed).\n"
-     "A universal-settings file takes no slot."},
+     "A universal-settings file takes no slot.\n" HOLVANE_WRITE_CHECKS_HELP},
     {Command::Picture, "picture", "picture FILE -o OUT.png [--scale N]", 1, 1, OptOutput | OptScale,
      "Draws the pattern of a pattern or mode file as the window's full pattern picture\n"
      "(102 x 73 pixels), scaled up by N (default 4, 1 to 64), into a PNG file."},
+    {Command::Diff, "diff", "diff A B [--json] | diff FILE --detector [--slot SLOT] [--json]", 1, 2,
+     OptDetector | OptSlot | OptJson,
+     "Compares two files of the same kind, or a file with what the detector holds now\n"
+     "(reading only): a backup file with the whole detector, a universal-settings file with\n"
+     "the universal settings, a mode or pattern file with the slot --slot names, as upload\n"
+     "takes it (a mode file goes with \"Current Mode\" by default). Prints \"identical\" or\n"
+     "the differences section by section: settings as the grids show them, pattern cells by\n"
+     "count and row, other bytes and bits by offset, user modes held on one side only.\n"
+     "--json prints the same as one JSON document. Exit status 0 identical, 1 different,\n"
+     "2 trouble (a usage error, a file that cannot be read or is not valid, two files of\n"
+     "different kinds, a detector that cannot be read)."},
 }};
+#undef HOLVANE_WRITE_CHECKS_HELP
 
 const CommandInfo* FindCommand(std::string_view name) {
     for (const CommandInfo& info : Commands) {
@@ -213,9 +244,15 @@ struct CommandOption {
 };
 
 constexpr CommandOption CommandOptions[] = {
-    {{"--yes", "-y"}, OptYes, false},      {{"--json", ""}, OptJson, false},
-    {{"--output", "-o"}, OptOutput, true}, {{"--slot", ""}, OptSlot, true},
+    {{"--yes", "-y"}, OptYes, false},
+    {{"--json", ""}, OptJson, false},
+    {{"--output", "-o"}, OptOutput, true},
+    {{"--slot", ""}, OptSlot, true},
     {{"--scale", ""}, OptScale, true},
+    {{"--detector", ""}, OptDetector, false},
+    {{"--dry-run", ""}, OptDryRun, false},
+    {{"--verify", ""}, OptVerify, false},
+    {{"--no-safety-copy", ""}, OptNoSafetyCopy, false},
 };
 
 const CommandOption* FindCommandOption(std::string_view word) {
@@ -235,9 +272,28 @@ bool TakesFileOperands(Command command) {
         case Command::Show:
         case Command::Upload:
         case Command::Picture:
+        case Command::Diff:
             return true;
         default:
             return false;
+    }
+}
+
+// The field a flag option sets.
+bool& FlagOf(Invocation& inv, Option option) {
+    switch (option) {
+        case OptJson:
+            return inv.json;
+        case OptDetector:
+            return inv.detector;
+        case OptDryRun:
+            return inv.dryRun;
+        case OptVerify:
+            return inv.verify;
+        case OptNoSafetyCopy:
+            return inv.noSafetyCopy;
+        default:
+            return inv.yes;
     }
 }
 
@@ -293,7 +349,7 @@ Handled ParseCommandOption(Tokens& tokens, ParseState& state, std::string& error
             error = "option " + word + " takes no value";
             return Handled::Error;
         }
-        (option->option == OptYes ? inv.yes : inv.json) = true;
+        FlagOf(inv, option->option) = true;
         return Handled::Yes;
     }
     std::string text;
@@ -363,6 +419,17 @@ std::string Validate(ParseState& state) {
     }
     if (command->command == Command::Download) {
         return ParseDownloadOperands(inv);
+    }
+    if (inv.dryRun && inv.verify) {
+        return "--dry-run and --verify exclude each other";
+    }
+    if (command->command == Command::Diff) {
+        if (inv.detector != (inv.operands.size() == 1)) {
+            return "usage: holvanectl " + std::string(command->usage);
+        }
+        if (inv.slot && !inv.detector) {
+            return "--slot goes with --detector";
+        }
     }
     return "";
 }

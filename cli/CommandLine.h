@@ -11,7 +11,7 @@
 
 namespace holvane::cli {
 
-enum class Command { List, UdevRule, Backup, Restore, Show, Download, Upload, Picture };
+enum class Command { List, UdevRule, Backup, Restore, Show, Download, Upload, Picture, Diff };
 
 // What `download` reads.
 enum class DownloadTarget { Universal, Mode, Pattern };
@@ -33,6 +33,14 @@ struct Invocation {
     std::optional<std::string> output;
     std::optional<std::string> slot;
     int scale = 4;
+
+    // diff: compare the file with the detector instead of a second file.
+    bool detector = false;
+    // restore and upload: show what would change and write nothing; read back what was written;
+    // write without saving the detector's state first.
+    bool dryRun = false;
+    bool verify = false;
+    bool noSafetyCopy = false;
 
     // download: what to read, and the mode or pattern slot it names.
     DownloadTarget downloadTarget = DownloadTarget::Universal;

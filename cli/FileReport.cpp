@@ -216,25 +216,6 @@ std::string HexLines(const std::vector<std::uint8_t>& bytes, std::size_t first,
     return text;
 }
 
-// A row's text for the byte, with the byte's value when the row's list has no item for it (the
-// row then shows the text of another value).
-std::string ShownRowText(const SettingsRow& row, std::uint8_t value) {
-    std::string text = RowText(row, value);
-    if (row.kind == RowKind::List &&
-        std::ranges::find(row.choices, value, &ListChoice::value) == row.choices.end()) {
-        text += " (byte " + std::to_string(value) + ", which no item stands for)";
-    }
-    return text;
-}
-
-std::string_view Caption(const SettingsRow& row) {
-    std::string_view caption = row.caption;
-    while (!caption.empty() && caption.front() == ' ') {
-        caption.remove_prefix(1);
-    }
-    return caption;
-}
-
 std::string HexByte(std::uint8_t byte) {
     return Hex(std::vector<std::uint8_t>{byte}, false);
 }
@@ -369,7 +350,7 @@ std::string RenderText(const FileReport& report) {
         }
         const auto rows = RowsOf(section.record);
         for (const SettingsRow& row : rows) {
-            text += "  " + Padded(std::string(Caption(row)), 30) +
+            text += "  " + Padded(std::string(RowCaption(row)), 30) +
                     ShownRowText(row, section.bytes[row.field]) + "\n";
         }
         const auto runs = UnshownRuns(section);
@@ -420,7 +401,7 @@ void JsonSettings(JsonWriter& json, const ReportSection& section,
     for (const SettingsRow& row : rows) {
         json.BeginObject()
             .Key("name")
-            .String(Caption(row))
+            .String(RowCaption(row))
             .Key("byte")
             .Number(static_cast<std::int64_t>(row.field))
             .Key("value")

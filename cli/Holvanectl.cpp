@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "DemoContent.h"
 #include "DetectorList.h"
+#include "DiffCommand.h"
 #include "FileMessages.h"
 #include "FileReport.h"
 #include "Fileio.h"
@@ -37,11 +38,22 @@ std::string Shown(std::string_view message) {
     return text + "\n";
 }
 
-namespace {
+int ReportFailure(Console& console, std::string_view message, int status) {
+    // After a stop signal the action's own message would blame the link or the file; the stop is
+    // told instead, once, when the command ends.
+    if (StopSignal() != 0) {
+        return status;
+    }
+    console.err << Shown(message);
+    if (message == messages::CouldNotConnect) {
+        // Where the reasons for a failed connection are.
+        console.err << "Run 'holvanectl list' to see the detectors found and why any could not be "
+                       "opened.\n";
+    }
+    return status;
+}
 
-// Where the reasons for a failed connection are.
-constexpr std::string_view ListHint =
-    "Run 'holvanectl list' to see the detectors found and why any could not be opened.\n";
+namespace {
 
 std::string NoPatternText(const std::string& file) {
     return "The mode file " + Quoted(file) + " holds no pattern, only the mode's settings.";
@@ -55,18 +67,7 @@ public:
     int Execute();
 
 private:
-    int Fail(std::string_view message) {
-        // After a stop signal the action's own message would blame the link or the file; the
-        // stop is told instead, once, when the command ends.
-        if (StopSignal() != 0) {
-            return ExitFailed;
-        }
-        console_.err << Shown(message);
-        if (message == messages::CouldNotConnect) {
-            console_.err << ListHint;
-        }
-        return ExitFailed;
-    }
+    int Fail(std::string_view message) { return ReportFailure(console_, message); }
     int Usage(const std::string& message) {
         console_.err << "holvanectl: " << message << "\n";
         return ExitUsage;
@@ -81,6 +82,10 @@ private:
     }
     // Asks a yes/no question on the terminal. No terminal, or no answer, is no.
     bool Ask(std::string_view question);
+    // A write of one record with what the options ask around it: a dry run instead of it, a
+    // safety copy before it, a read-back after it.
+    int Checked(const WriteTarget& target, std::span<const std::uint8_t> record,
+                const std::function<int()>& write);
 
     int List();
     int Backup();
@@ -89,6 +94,7 @@ private:
     int Download();
     int Upload();
     int UploadMode(const std::string& file, int modeSlot);
+    int WriteMode(const ModeRecord& mode, int modeSlot, bool wholeMode);
     int UploadPattern(int patternSlot, const PatternRecord& pattern);
     // The one pattern of a pattern or mode file; a failure is reported and its status returned.
     int ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern);
@@ -129,6 +135,22 @@ bool CommandRun::Ask(std::string_view question) {
     return EqualsIgnoringCase(word, "y") || EqualsIgnoringCase(word, "yes");
 }
 
+int CommandRun::Checked(const WriteTarget& target, std::span<const std::uint8_t> record,
+                        const std::function<int()>& write) {
+    if (inv_.dryRun) {
+        return PreviewWrite(target, record, inv_.operands[0], console_);
+    }
+    std::optional<std::string> copy;
+    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
+        return ExitFailed;
+    }
+    const int status = write();
+    if (status != ExitSuccess || !inv_.verify) {
+        return status;
+    }
+    return VerifyWrite(target, record, copy, console_);
+}
+
 int CommandRun::List() {
     const std::vector<ListedDetector> detectors = LibraryDetectors();
     std::vector<UnopenedNode> unopened;
@@ -158,10 +180,17 @@ int CommandRun::Restore() {
         r != FileResult::Success) {
         return Fail(OpenFailureText(inv_.operands[0], r, failure, {FileKind::Backup}));
     }
+    if (inv_.dryRun) {
+        return PreviewRestore(payload, inv_.operands[0], console_);
+    }
     if (!inv_.yes && !console_.readAnswer) {
         return Fail(
             "Nothing was restored: there is no terminal to ask. Give --yes to restore "
             "without asking.");
+    }
+    std::optional<std::string> copy;
+    if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
+        return ExitFailed;
     }
     std::function<bool()> confirm;
     if (!inv_.yes) {
@@ -172,7 +201,7 @@ int CommandRun::Restore() {
     switch (outcome.result) {
         case RestoreOutcome::Result::Done:
             WarnIfFinishNotSent(outcome.finishNotSent);
-            return ExitSuccess;
+            return inv_.verify ? VerifyRestore(payload, copy, console_) : ExitSuccess;
         case RestoreOutcome::Result::Cancelled:
             return Fail("Nothing was restored.");
         default:
@@ -251,6 +280,12 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
     auto settings = ModeSettingsOf(mode);
     RebuildModeSettings(settings, modeSlot);
 
+    const WriteTarget target{
+        hasPattern != 0 ? WriteTarget::Kind::Mode : WriteTarget::Kind::ModeSettings, modeSlot};
+    return Checked(target, mode, [&] { return WriteMode(mode, modeSlot, hasPattern != 0); });
+}
+
+int CommandRun::WriteMode(const ModeRecord& mode, int modeSlot, bool wholeMode) {
     bool unanswered = false;
     std::function<bool()> confirm;
     if (!inv_.yes) {
@@ -262,7 +297,7 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
             return Ask(messages::OverwriteModeQuestion);
         };
     }
-    const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, hasPattern != 0, confirm);
+    const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, wholeMode, confirm);
     if (outcome.result == TransferOutcome::Result::Cancelled) {
         if (!unanswered) {
             return Fail("Nothing was uploaded.");
@@ -279,9 +314,11 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
 }
 
 int CommandRun::UploadPattern(int patternSlot, const PatternRecord& pattern) {
-    const TransferOutcome outcome = holvane::UploadPattern(patternSlot, pattern);
-    WarnIfFinishNotSent(outcome.finishNotSent);
-    return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+    return Checked({WriteTarget::Kind::Pattern, patternSlot}, pattern, [&] {
+        const TransferOutcome outcome = holvane::UploadPattern(patternSlot, pattern);
+        WarnIfFinishNotSent(outcome.finishNotSent);
+        return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+    });
 }
 
 int CommandRun::Upload() {
@@ -340,9 +377,11 @@ int CommandRun::Upload() {
             }
             // As the window uploads opened universal settings: built from the grid, loaded.
             RebuildUniversalSettings(record, true);
-            const TransferOutcome outcome = UploadUniversalSettings(record);
-            WarnIfFinishNotSent(outcome.finishNotSent);
-            return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+            return Checked({WriteTarget::Kind::UniversalSettings, 0}, record, [&] {
+                const TransferOutcome outcome = UploadUniversalSettings(record);
+                WarnIfFinishNotSent(outcome.finishNotSent);
+                return outcome.Succeeded() ? ExitSuccess : Fail(outcome.message);
+            });
         }
         case FileKind::Backup:
             return Usage(file + " is a backup file: write it with holvanectl restore");
@@ -412,6 +451,8 @@ int CommandRun::Execute() {
             return Upload();
         case Command::Picture:
             return Picture();
+        case Command::Diff:
+            return RunDiff(inv_, console_);
     }
     return ExitFailed;
 }

@@ -27,6 +27,10 @@ struct Console {
 // args are the arguments after the program name.
 int Run(std::span<const std::string> args, Console& console);
 
+// Prints a failure's message to stderr, with where to look when the detector could not be
+// connected, and answers the status.
+int ReportFailure(Console& console, std::string_view message, int status = ExitFailed);
+
 // A message of the program as a terminal shows it: "\r\n" as a line break, ending in exactly
 // one line break.
 std::string Shown(std::string_view message);

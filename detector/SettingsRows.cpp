@@ -104,6 +104,23 @@ std::string RowText(const SettingsRow& row, std::uint8_t value) {
     return std::string(it == row.choices.end() ? row.otherText : it->text);
 }
 
+std::string ShownRowText(const SettingsRow& row, std::uint8_t value) {
+    std::string text = RowText(row, value);
+    if (row.kind == RowKind::List &&
+        std::ranges::find(row.choices, value, &ListChoice::value) == row.choices.end()) {
+        text += " (byte " + std::to_string(value) + ", which no item stands for)";
+    }
+    return text;
+}
+
+std::string_view RowCaption(const SettingsRow& row) {
+    std::string_view caption = row.caption;
+    while (!caption.empty() && caption.front() == ' ') {
+        caption.remove_prefix(1);
+    }
+    return caption;
+}
+
 std::optional<std::uint8_t> RowValue(const SettingsRow& row, std::string_view text) {
     if (row.kind == RowKind::Integer) {
         const auto number = ParseInteger(text);

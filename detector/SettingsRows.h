@@ -45,6 +45,13 @@ using RowTexts = std::vector<std::string>;
 // byte in decimal. No limit is applied when showing.
 std::string RowText(const SettingsRow& row, std::uint8_t value);
 
+// The row's text for a byte as a report gives it: RowText, with the byte's value added when the
+// row's list has no item for it (the row then shows the text of another value).
+std::string ShownRowText(const SettingsRow& row, std::uint8_t value);
+
+// The row's caption without its leading space.
+std::string_view RowCaption(const SettingsRow& row);
+
 // The byte a row's text stands for: for a list row the value of the item it names (compared
 // without regard to case), for an integer row the number taken as one unsigned byte. Nothing when
 // the text is neither.

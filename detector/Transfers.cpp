@@ -26,12 +26,6 @@ std::string UserModeNumber(int modeSlot) {
     return std::to_string(modeSlot - FirstUserModeSlot + 1);
 }
 
-// The message of a user mode that does not exist, for "download" or "upload".
-std::string ModeAbsentMessage(const char* action, int modeSlot) {
-    return std::string("Cannot ") + action + " the pattern as User Mode " +
-           UserModeNumber(modeSlot) + " does not exist.\r\n";
-}
-
 // One connection around a single read: Connect, read, Disconnect.
 template <typename Record, typename Read>
 DownloadOutcome<Record> Download(Read read, const char* failure) {
@@ -77,6 +71,11 @@ TransferOutcome ConnectAndUpload(Write write, FinishRule rule, const char* failu
 }
 
 }  // namespace
+
+std::string ModeAbsentMessage(const char* action, int modeSlot) {
+    return std::string("Cannot ") + action + " the pattern as User Mode " +
+           UserModeNumber(modeSlot) + " does not exist.\r\n";
+}
 
 DownloadOutcome<ModeRecord> DownloadMode(int modeSlot) {
     return Download<ModeRecord>(

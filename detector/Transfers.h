@@ -61,6 +61,9 @@ TransferOutcome UploadPreferences(const PreferencesRecord& record);
 // answer or a link that is down fails the download.
 DownloadOutcome<PatternRecord> DownloadPattern(int patternSlot);
 
+// The message for the pattern of a user mode that does not exist, for "download" or "upload".
+std::string ModeAbsentMessage(const char* action, int modeSlot);
+
 // Writes a pattern into a slot (14..25). A user mode's pattern slot takes a pattern only while
 // the mode exists: only the detector's refusal of the mode's read stops the upload as absent
 // (without an answer the write is tried and the detector decides). The end-of-upload command

@@ -162,6 +162,9 @@ std::optional<std::vector<std::uint8_t>> VirtualDetector::Answer(const DetectorR
         return std::vector<std::uint8_t>{Refused};
     }
     if (request.kind == DetectorRequest::Kind::Write) {
+        if (forgotten_.count(request.id) != 0) {
+            return std::vector<std::uint8_t>{Accepted};
+        }
         return std::vector<std::uint8_t>{WriteRecord(request.id, request.value) ? Accepted
                                                                                 : Refused};
     }
@@ -500,6 +503,10 @@ void VirtualDetector::SilenceId(std::uint8_t id, bool on) {
     SwitchId(silenced_, id, on);
 }
 
+void VirtualDetector::ForgetWritesTo(std::uint8_t id, bool on) {
+    SwitchId(forgotten_, id, on);
+}
+
 void VirtualDetector::SetReplyDelay(std::chrono::milliseconds delay) {
     std::lock_guard lock(mutex_);
     delay_ = std::max(delay, std::chrono::milliseconds(0));
@@ -562,6 +569,7 @@ void VirtualDetector::ClearFaults() {
     std::lock_guard lock(mutex_);
     refused_.clear();
     silenced_.clear();
+    forgotten_.clear();
     delay_ = std::chrono::milliseconds(0);
     splitAt_ = 0;
     noise_.clear();

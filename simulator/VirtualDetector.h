@@ -111,8 +111,11 @@ public:
 
     // ---- Fault switches ----
 
-    void RefuseId(std::uint8_t id, bool on = true);       // answer 0x00 to every request of the id
-    void SilenceId(std::uint8_t id, bool on = true);      // never answer a request of the id
+    void RefuseId(std::uint8_t id, bool on = true);   // answer 0x00 to every request of the id
+    void SilenceId(std::uint8_t id, bool on = true);  // never answer a request of the id
+    // Acknowledge every write of the id but keep the old value, as a detector that loses a
+    // write after taking it.
+    void ForgetWritesTo(std::uint8_t id, bool on = true);
     void SetReplyDelay(std::chrono::milliseconds delay);  // replies become due this much later
     // Send every reply longer than `at` payload bytes as two frames, split before byte `at`
     // (0 switches it off).
@@ -204,6 +207,7 @@ private:
     // Fault switches.
     std::set<std::uint8_t> refused_;                                // mutex_
     std::set<std::uint8_t> silenced_;                               // mutex_
+    std::set<std::uint8_t> forgotten_;                              // mutex_
     std::chrono::milliseconds delay_{0};                            // mutex_
     std::size_t splitAt_ = 0;                                       // mutex_
     std::vector<std::uint8_t> noise_;                               // mutex_

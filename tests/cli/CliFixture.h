@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -32,10 +33,21 @@ protected:
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
+        // Safety copies go into the test's folder, never the user's.
+        const std::string state = Path("state");
+#if defined(_WIN32)
+        _putenv(("XDG_STATE_HOME=" + state).c_str());
+#else
+        setenv("XDG_STATE_HOME", state.c_str(), 1);
+#endif
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void TearDown() override {
+        std::filesystem::remove_all(dir_);
+    }
 
-    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+    std::string Path(const std::string& name) const {
+        return (dir_ / name).string();
+    }
 
     // Runs the command line. With answers, a terminal is there and gives them in turn.
     RunResult Holvanectl(std::vector<std::string> args,

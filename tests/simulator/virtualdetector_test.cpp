@@ -227,6 +227,19 @@ TEST_F(VirtualDetectorTest, RefusedAndSilencedIds) {
     EXPECT_EQ(host.Read(PreferencesId, PreferencesSize).size(), 1 + PreferencesSize);
 }
 
+TEST_F(VirtualDetectorTest, ForgottenWritesAreAcknowledgedButChangeNothing) {
+    detector.ForgetWritesTo(static_cast<std::uint8_t>(PatternId(20)));
+    const auto kept = detector.Pattern(20);
+    EXPECT_THAT(host.Write(PatternId(20), Filled(PatternSize, 3)), ElementsAre(0x01));
+    EXPECT_EQ(detector.Pattern(20), kept);
+    EXPECT_THAT(host.Write(PatternId(21), Filled(PatternSize, 3)), ElementsAre(0x01));
+    EXPECT_EQ(Bytes(detector.Pattern(21)), Filled(PatternSize, 3)) << "other ids still take it";
+
+    detector.ClearFaults();
+    EXPECT_THAT(host.Write(PatternId(20), Filled(PatternSize, 3)), ElementsAre(0x01));
+    EXPECT_EQ(Bytes(detector.Pattern(20)), Filled(PatternSize, 3));
+}
+
 TEST_F(VirtualDetectorTest, LateAnswerIsDueOnlyAfterTheDelay) {
     detector.SetReplyDelay(40ms);
     const auto start = std::chrono::steady_clock::now();
