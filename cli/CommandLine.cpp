@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "Records.h"
 #include "TextCase.h"
@@ -17,6 +18,8 @@ enum Option : unsigned {
     OptOutput = 1u << 2,
     OptSlot = 1u << 3,
     OptScale = 1u << 4,
+    OptSection = 1u << 5,
+    OptDevice = 1u << 6,
 };
 
 struct CommandInfo {
@@ -29,10 +32,11 @@ struct CommandInfo {
     std::string_view description;
 };
 
-const std::array<CommandInfo, 8> Commands = {{
+const std::array<CommandInfo, 10> Commands = {{
     {Command::List, "list", "list", 0, 0, 0,
-     "Lists the detectors the library would use, in its order (entry 0 is the one every\n"
-     "command talks to), with path and vendor:product, and every hidraw node with the\n"
+     "Lists the detectors the library would use, in its order, numbered as --device takes\n"
+     "them (entry 0 is the one a command talks to without --device), with path and\n"
+     "vendor:product, and every hidraw node with the\n"
      "detector's vendor id that could not be opened, with the reason and what to do.\n"
      "Exit status 0 when a detector can be used, 1 when none can."},
     {Command::UdevRule, "udev-rule", "udev-rule", 0, 0, 0,
@@ -41,12 +45,13 @@ const std::array<CommandInfo, 8> Commands = {{
      "  holvanectl udev-rule | sudo tee /etc/udev/rules.d/70-holvane-vantor.rules\n"
      "  sudo udevadm control --reload-rules\n"
      "then unplug and replug the detector."},
-    {Command::Backup, "backup", "backup FILE", 1, 1, 0,
+    {Command::Backup, "backup", "backup FILE [--device PATH|N]", 1, 1, OptDevice,
      "Reads the current mode, the user modes that exist, the universal settings, the\n"
      "preferences and the seven stored patterns into one backup file. \".vantor\" is appended\n"
      "when the name's extension does not contain \"vantor\". Progress goes to stderr; on\n"
      "failure no file is written."},
-    {Command::Restore, "restore", "restore FILE [--yes]", 1, 1, OptYes,
+    {Command::Restore, "restore", "restore FILE [--yes] [--device PATH|N]", 1, 1,
+     OptYes | OptDevice,
      "Checks the backup file, asks before overwriting the detector's settings, user modes\n"
      "and user patterns, then writes them. --yes answers the question; without a terminal\n"
      "and without --yes nothing is written. User modes absent from the file are left as the\n"
@@ -59,14 +64,16 @@ const std::array<CommandInfo, 8> Commands = {{
      "'.' off). --json prints the same as one JSON document, raw bytes included; a byte of\n"
      "the file name that is not UTF-8 shows as U+FFFD in \"file\", and \"fileHex\" then\n"
      "gives the name's exact bytes. Exit status 1 for a file that is not valid."},
-    {Command::Download, "download", "download universal|mode SLOT|pattern SLOT -o FILE", 1, 2,
-     OptOutput,
+    {Command::Download, "download",
+     "download universal|mode SLOT|pattern SLOT -o FILE [--device PATH|N]", 1, 2,
+     OptOutput | OptDevice,
      "Reads one record from the detector and saves it: the universal settings to a .glb\n"
      "file, a mode to a .mode file, a stored pattern to a .ptrn file. Slots by the names the\n"
      "window shows, in any case: \"Current Mode\", \"My Mode 1\"..\"My Mode 4\", the factory\n"
      "modes; \"Current Glintmap\", \"Swiftveil\", \"My Pattern 1\"..\"My Pattern 6\",\n"
      "\"My Mode 1 Pattern\"..\"My Mode 4 Pattern\"."},
-    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes]", 1, 1, OptSlot | OptYes,
+    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes] [--device PATH|N]", 1, 1,
+     OptSlot | OptYes | OptDevice,
      "Writes the record of a file into the detector. A mode file goes into a writable mode\n"
      "slot (default \"Current Mode\"), whole when it holds a pattern, its settings only\n"
      "otherwise; overwriting an existing mode is asked first (--yes answers). A pattern file,\n"
@@ -75,6 +82,23 @@ const std::array<CommandInfo, 8> Commands = {{
     {Command::Picture, "picture", "picture FILE -o OUT.png [--scale N]", 1, 1, OptOutput | OptScale,
      "Draws the pattern of a pattern or mode file as the window's full pattern picture\n"
      "(102 x 73 pixels), scaled up by N (default 4, 1 to 64), into a PNG file."},
+    {Command::Import, "import", "import FILE.json -o FILE", 1, 1, OptOutput,
+     "Builds a mode, pattern, universal-settings or backup file from the JSON document that\n"
+     "show --json prints (schema \"holvane-file/1\"); the kind, and the extension appended\n"
+     "as on every save, come from the document. A document that show --json printed gives\n"
+     "the file back byte for byte. Edit a setting by its text (\"Off\") or its byte (0..255),\n"
+     "a pattern by its '#' and '.' cells, any other byte by its hex. Every key, caption,\n"
+     "text and length is checked; on any fault the message names its place in the document,\n"
+     "the exit status is 1 and no file is written. Raw bytes, offsets, checksums and the\n"
+     "verdict in the document are for people and are not read."},
+    {Command::Set, "set", "set FILE CAPTION=VALUE... [--section NAME]", 2, SIZE_MAX, OptSection,
+     "Changes settings in a mode, universal-settings or backup file in place, each named by\n"
+     "its caption in the settings grid (any case), with a value the grid accepts: an item of\n"
+     "its list or a whole number within its limits. Only the named settings' bytes change;\n"
+     "the file is saved as every file is saved (a failed save keeps the old file). In a\n"
+     "backup, --section names the record: \"Current mode\", \"My Mode 1\"..\"My Mode 4\",\n"
+     "\"Universal settings\" or \"Preferences\". Unknown captions and values out of the list\n"
+     "or the limits are all named, with exit status 1 and the file unchanged."},
 }};
 
 const CommandInfo* FindCommand(std::string_view name) {
@@ -206,7 +230,8 @@ struct CommandOption {
 constexpr CommandOption CommandOptions[] = {
     {{"--yes", "-y"}, OptYes, false},      {{"--json", ""}, OptJson, false},
     {{"--output", "-o"}, OptOutput, true}, {{"--slot", ""}, OptSlot, true},
-    {{"--scale", ""}, OptScale, true},
+    {{"--scale", ""}, OptScale, true},     {{"--section", ""}, OptSection, true},
+    {{"--device", ""}, OptDevice, true},
 };
 
 const CommandOption* FindCommandOption(std::string_view word) {
@@ -282,6 +307,10 @@ Handled ParseCommandOption(Tokens& tokens, ParseState& state, std::string& error
         inv.output = text;
     } else if (option->option == OptSlot) {
         inv.slot = text;
+    } else if (option->option == OptSection) {
+        inv.section = text;
+    } else if (option->option == OptDevice) {
+        inv.device = text;
     } else if (!ParseScale(text, inv.scale)) {
         error = "--scale takes a whole number from " + std::to_string(MinimumScale) + " to " +
                 std::to_string(MaximumScale);
@@ -330,12 +359,21 @@ std::string Validate(ParseState& state) {
     if (inv.operands.size() < command->minOperands || inv.operands.size() > command->maxOperands) {
         return "usage: holvanectl " + std::string(command->usage);
     }
-    if ((command->command == Command::Download || command->command == Command::Picture) &&
+    if ((command->command == Command::Download || command->command == Command::Picture ||
+         command->command == Command::Import) &&
         (state.given & OptOutput) == 0) {
         return std::string(command->name) + " needs -o FILE";
     }
     if (command->command == Command::Download) {
         return ParseDownloadOperands(inv);
+    }
+    if (command->command == Command::Set) {
+        for (std::size_t i = 1; i < inv.operands.size(); ++i) {
+            const std::string& word = inv.operands[i];
+            if (const auto eq = word.find('='); eq == std::string::npos || eq == 0) {
+                return "'" + word + "' is not CAPTION=VALUE";
+            }
+        }
     }
     return "";
 }
@@ -398,6 +436,8 @@ std::string ProgramHelp() {
         "  --save-state FILE       write the virtual detector's records as a backup at the end\n"
         "  --help                  this text; COMMAND --help or help COMMAND for one command\n"
         "  --version               the program's version\n"
+        "\nbackup, restore, download and upload talk to the detector numbered 0 by 'holvanectl\n"
+        "list'; --device PATH|N chooses another by its path or number there.\n"
         "\nExit status: 0 on success, 1 when the action failed, 2 on a usage error.\n"
         "Messages go to stderr, results to stdout.\n";
     return text;

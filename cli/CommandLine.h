@@ -11,7 +11,18 @@
 
 namespace holvane::cli {
 
-enum class Command { List, UdevRule, Backup, Restore, Show, Download, Upload, Picture };
+enum class Command {
+    List,
+    UdevRule,
+    Backup,
+    Restore,
+    Show,
+    Download,
+    Upload,
+    Picture,
+    Import,
+    Set
+};
 
 // What `download` reads.
 enum class DownloadTarget { Universal, Mode, Pattern };
@@ -33,6 +44,10 @@ struct Invocation {
     std::optional<std::string> output;
     std::optional<std::string> slot;
     int scale = 4;
+    // set: the section of a backup whose settings change.
+    std::optional<std::string> section;
+    // The detector to talk to: its path as `list` shows it, or its number there.
+    std::optional<std::string> device;
 
     // download: what to read, and the mode or pattern slot it names.
     DownloadTarget downloadTarget = DownloadTarget::Universal;

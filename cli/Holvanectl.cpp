@@ -17,8 +17,10 @@
 #include "SettingsRows.h"
 #include "Simulation.h"
 #include "TextCase.h"
+#include "TextCommands.h"
 #include "Transfers.h"
 #include "UdevRule.h"
+#include "Vantor.h"
 
 namespace holvane::cli {
 
@@ -381,6 +383,19 @@ int CommandRun::Picture() {
 }
 
 int CommandRun::Execute() {
+    if (inv_.device) {
+        // A choice that names no detector fails here with the list's words, not as a failed
+        // connection.
+        std::vector<std::string> paths;
+        for (const ListedDetector& d : LibraryDetectors()) {
+            paths.push_back(d.path);
+        }
+        if (!ChosenDetectorEntry(inv_.device, paths)) {
+            return Fail("No detector listed is " + Quoted(*inv_.device) + " (" +
+                        std::to_string(paths.size()) + " listed).\n" + std::string(ListHint));
+        }
+    }
+    ChooseDetector(inv_.device);
     switch (*inv_.command) {
         case Command::List:
             return List();
@@ -403,6 +418,10 @@ int CommandRun::Execute() {
             return Upload();
         case Command::Picture:
             return Picture();
+        case Command::Import:
+            return RunImport(inv_, console_);
+        case Command::Set:
+            return RunSet(inv_, console_);
     }
     return ExitFailed;
 }
