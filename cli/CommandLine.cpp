@@ -33,7 +33,7 @@ struct CommandInfo {
 };
 
 const std::array<CommandInfo, 10> Commands = {{
-    {Command::List, "list", "list", 0, 0, 0,
+    {Command::List, "list", "list [--json]", 0, 0, OptJson,
      "Lists the detectors the library would use, in its order, numbered as --device takes\n"
      "them (entry 0 is the one a command talks to without --device), with path and\n"
      "vendor:product, and every hidraw node with the\n"
@@ -45,13 +45,13 @@ const std::array<CommandInfo, 10> Commands = {{
      "  holvanectl udev-rule | sudo tee /etc/udev/rules.d/70-holvane-vantor.rules\n"
      "  sudo udevadm control --reload-rules\n"
      "then unplug and replug the detector."},
-    {Command::Backup, "backup", "backup FILE [--device PATH|N]", 1, 1, OptDevice,
+    {Command::Backup, "backup", "backup FILE [--device PATH|N] [--json]", 1, 1, OptDevice | OptJson,
      "Reads the current mode, the user modes that exist, the universal settings, the\n"
      "preferences and the seven stored patterns into one backup file. \".vantor\" is appended\n"
      "when the name's extension does not contain \"vantor\". Progress goes to stderr; on\n"
      "failure no file is written."},
-    {Command::Restore, "restore", "restore FILE [--yes] [--device PATH|N]", 1, 1,
-     OptYes | OptDevice,
+    {Command::Restore, "restore", "restore FILE [--yes] [--device PATH|N] [--json]", 1, 1,
+     OptYes | OptDevice | OptJson,
      "Checks the backup file, asks before overwriting the detector's settings, user modes\n"
      "and user patterns, then writes them. --yes answers the question; without a terminal\n"
      "and without --yes nothing is written. User modes absent from the file are left as the\n"
@@ -65,15 +65,15 @@ const std::array<CommandInfo, 10> Commands = {{
      "the file name that is not UTF-8 shows as U+FFFD in \"file\", and \"fileHex\" then\n"
      "gives the name's exact bytes. Exit status 1 for a file that is not valid."},
     {Command::Download, "download",
-     "download universal|mode SLOT|pattern SLOT -o FILE [--device PATH|N]", 1, 2,
-     OptOutput | OptDevice,
+     "download universal|mode SLOT|pattern SLOT -o FILE [--device PATH|N] [--json]", 1, 2,
+     OptOutput | OptDevice | OptJson,
      "Reads one record from the detector and saves it: the universal settings to a .glb\n"
      "file, a mode to a .mode file, a stored pattern to a .ptrn file. Slots by the names the\n"
      "window shows, in any case: \"Current Mode\", \"My Mode 1\"..\"My Mode 4\", the factory\n"
      "modes; \"Current Glintmap\", \"Swiftveil\", \"My Pattern 1\"..\"My Pattern 6\",\n"
      "\"My Mode 1 Pattern\"..\"My Mode 4 Pattern\"."},
-    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes] [--device PATH|N]", 1, 1,
-     OptSlot | OptYes | OptDevice,
+    {Command::Upload, "upload", "upload FILE [--slot SLOT] [--yes] [--device PATH|N] [--json]", 1,
+     1, OptSlot | OptYes | OptDevice | OptJson,
      "Writes the record of a file into the detector. A mode file goes into a writable mode\n"
      "slot (default \"Current Mode\"), whole when it holds a pattern, its settings only\n"
      "otherwise; overwriting an existing mode is asked first (--yes answers). A pattern file,\n"
@@ -438,6 +438,9 @@ std::string ProgramHelp() {
         "  --version               the program's version\n"
         "\nbackup, restore, download and upload talk to the detector numbered 0 by 'holvanectl\n"
         "list'; --device PATH|N chooses another by its path or number there.\n"
+        "list, backup, restore, download, upload and show take --json: one JSON document on\n"
+        "stdout, with its \"schema\" name and version (docs/json.md); a failure is then the\n"
+        "object {\"schema\": \"holvane-error/1\", \"message\", \"exitStatus\"} on stdout.\n"
         "\nExit status: 0 on success, 1 when the action failed, 2 on a usage error.\n"
         "Messages go to stderr, results to stdout.\n";
     return text;

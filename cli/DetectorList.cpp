@@ -229,4 +229,8 @@ std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
     return text;
 }
 
+std::string UnopenedReason(int error) {
+    return Reason(error);
+}
+
 }  // namespace holvane::cli

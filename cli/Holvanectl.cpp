@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "Backup.h"
+#include "CommandJson.h"
 #include "CommandLine.h"
 #include "DemoContent.h"
 #include "DetectorList.h"
@@ -54,25 +55,32 @@ public:
     CommandRun(const Invocation& inv, Console& console) : inv_(inv), console_(console) {}
 
     int Execute();
+    // The command's result as text or, under --json, as its document or the error object.
+    int ExecuteAndReport();
 
 private:
     int Fail(std::string_view message) {
-        console_.err << Shown(message);
+        failure_ = Shown(message);
         if (message == messages::CouldNotConnect) {
-            console_.err << ListHint;
+            failure_ += ListHint;
         }
+        console_.err << failure_;
         return ExitFailed;
     }
     int Usage(const std::string& message) {
-        console_.err << "holvanectl: " << message << "\n";
+        failure_ = "holvanectl: " + message + "\n";
+        console_.err << failure_;
         return ExitUsage;
     }
-    void Progress(const std::string& line) { console_.err << line << "\n"; }
+    void Progress(const std::string& verb, const std::string& record) {
+        console_.err << verb << " " << record << "\n";
+        outcome_.records.push_back(record);
+    }
     // The window says nothing about it; the command line warns, and the exit status stays.
     void WarnIfFinishNotSent(bool notSent) {
         if (notSent) {
-            console_.err << "holvanectl: warning: the end-of-upload command could not be sent "
-                            "to the Vantor.\n";
+            outcome_.warning = "the end-of-upload command could not be sent to the Vantor.";
+            console_.err << "holvanectl: warning: " << *outcome_.warning << "\n";
         }
     }
     // Asks a yes/no question on the terminal. No terminal, or no answer, is no.
@@ -99,12 +107,16 @@ private:
         if (const FileResult result = write(name, &failure); result != FileResult::Success) {
             return Fail(SaveFailureText(name, kind, result, failure));
         }
-        console_.out << name << "\n";
+        outcome_.file = name;
+        outcome_.fileIsResult = true;
         return ExitSuccess;
     }
 
     const Invocation& inv_;
     Console& console_;
+    CommandOutcome outcome_;
+    std::string failure_;  // the message of a failure, as stderr shows it
+    bool printedReport_ = false;
 };
 
 bool CommandRun::Ask(std::string_view question) {
@@ -128,13 +140,15 @@ int CommandRun::List() {
     if (!inv_.Simulated()) {
         unopened = UnopenedDetectorNodes(detectors);
     }
-    console_.out << FormatDetectorList(detectors, unopened);
+    console_.out << (inv_.json ? RenderDetectorListJson(detectors, unopened)
+                               : FormatDetectorList(detectors, unopened));
+    printedReport_ = true;
     return detectors.empty() ? ExitFailed : ExitSuccess;
 }
 
 int CommandRun::Backup() {
     const BackupOutcome outcome =
-        CreateBackup([this](const std::string& record) { Progress("read " + record); });
+        CreateBackup([this](const std::string& record) { Progress("read", record); });
     if (outcome.result != BackupOutcome::Result::Done) {
         return Fail(outcome.Message());
     }
@@ -161,7 +175,7 @@ int CommandRun::Restore() {
         confirm = [this] { return Ask(messages::RestoreQuestion); };
     }
     const RestoreOutcome outcome = RestoreBackup(
-        payload, confirm, [this](const std::string& record) { Progress("wrote " + record); });
+        payload, confirm, [this](const std::string& record) { Progress("wrote", record); });
     switch (outcome.result) {
         case RestoreOutcome::Result::Done:
             WarnIfFinishNotSent(outcome.finishNotSent);
@@ -182,6 +196,7 @@ int CommandRun::Show() {
         return Fail(OpenFailureText(file, result, failure, {}));
     }
     console_.out << (inv_.json ? RenderJson(*report) : RenderText(*report));
+    printedReport_ = true;
     if (!report->valid) {
         return Fail(CorruptedFileText(file, report->problem));
     }
@@ -382,6 +397,30 @@ int CommandRun::Picture() {
 #endif
 }
 
+int CommandRun::ExecuteAndReport() {
+    const Command command = *inv_.command;
+    if (command == Command::Restore || command == Command::Upload) {
+        outcome_.file = inv_.operands[0];
+    }
+    const int status = Execute();
+    const bool hasOutcome = command == Command::Backup || command == Command::Restore ||
+                            command == Command::Download || command == Command::Upload;
+    if (!inv_.json) {
+        if (hasOutcome && status == ExitSuccess) {
+            console_.out << RenderOutcomeText(outcome_);
+        }
+        return status;
+    }
+    if (status == ExitSuccess && hasOutcome) {
+        console_.out << RenderOutcomeJson(command, outcome_);
+    } else if (status != ExitSuccess && !printedReport_) {
+        // show prints the report of a file that fails a check; every other failure is the
+        // error object.
+        console_.out << RenderErrorJson(failure_, status);
+    }
+    return status;
+}
+
 int CommandRun::Execute() {
     if (inv_.device) {
         // A choice that names no detector fails here with the list's words, not as a failed
@@ -440,7 +479,7 @@ int RunSimulated(const Invocation& inv, Console& console) {
         }
         simulation.Detector().LoadBackup(seed);
     }
-    int status = CommandRun(inv, console).Execute();
+    int status = CommandRun(inv, console).ExecuteAndReport();
     if (inv.saveState) {
         const std::string name = NameForSave(*inv.saveState, FileKind::Backup);
         FileFailure failure;
@@ -474,7 +513,7 @@ int Run(std::span<const std::string> args, Console& console) {
     if (inv.Simulated()) {
         return RunSimulated(inv, console);
     }
-    return CommandRun(inv, console).Execute();
+    return CommandRun(inv, console).ExecuteAndReport();
 }
 
 }  // namespace holvane::cli

@@ -2,12 +2,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <regex>
+#include <set>
 
 #include "CliFixture.h"
 #include "DemoContent.h"
 #include "Fileio.h"
+#include "JsonReader.h"
 #include "MemoryHidPlatform.h"
 #include "PatternGrid.h"
 #include "SettingsText.h"
@@ -422,6 +425,148 @@ TEST_F(TwoDetectorsTest, EachCommandAddressesTheDetectorChosen) {
         EXPECT_EQ(first_.SaveBackup(), first);
     }
     EXPECT_EQ(Holvanectl({"show", Path("o.vantor"), "--device", "1"}).status, ExitUsage);
+}
+
+// Whether two JSON values have the same members of the same types, recursively; arrays compare
+// their first items where both have one.
+bool SameShape(const JsonValue& a, const JsonValue& b, const std::string& place) {
+    const bool nullable = a.IsNull() || b.IsNull();
+    if (a.GetType() != b.GetType() && !nullable) {
+        ADD_FAILURE() << place << ": " << JsonTypeName(a.GetType()) << " and "
+                      << JsonTypeName(b.GetType());
+        return false;
+    }
+    if (a.IsObject()) {
+        std::vector<std::string> keysA;
+        std::vector<std::string> keysB;
+        for (const auto& [k, v] : a.AsObject()) {
+            keysA.push_back(k);
+        }
+        for (const auto& [k, v] : b.AsObject()) {
+            keysB.push_back(k);
+        }
+        EXPECT_EQ(keysA, keysB) << place;
+        for (const auto& [k, v] : a.AsObject()) {
+            if (const JsonValue* other = b.Find(k)) {
+                SameShape(v, *other, place + "." + k);
+            }
+        }
+    }
+    if (a.IsArray() && !a.AsArray().empty() && !b.AsArray().empty()) {
+        SameShape(a.AsArray().front(), b.AsArray().front(), place + "[0]");
+    }
+    if (a.IsString() && place.ends_with(".schema")) {
+        EXPECT_EQ(a.AsString(), b.AsString());
+    }
+    return true;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    return lines;
+}
+
+// For each command, the text and the JSON of one run say the same, and each example of the
+// documentation has the shape of what the program prints under its schema.
+TEST_F(TextCommandsTest, JsonSaysWhatTheTextSaysAndTheDocumentationShowsIt) {
+    simulator::VirtualDetector demo;
+    simulator::SeedDemoContent(demo);
+    ASSERT_EQ(WriteBackupFile(Path("seed.vantor"), demo.SaveBackup()), FileResult::Success);
+    ASSERT_EQ(WriteUniversalFile(Path("u.glb"), UniversalSettingsRecord{}), FileResult::Success);
+    struct Case {
+        std::string schema;
+        std::vector<std::string> args;
+    };
+    const std::vector<Case> cases = {
+        {"holvane-list/1", {"list"}},
+        {"holvane-backup/1", {"backup", Path("b")}},
+        {"holvane-download/1", {"download", "universal", "-o", Path("d")}},
+        {"holvane-upload/1", {"upload", Path("u.glb")}},
+        {"holvane-restore/1", {"restore", Path("seed.vantor"), "--yes"}},
+        {"holvane-file/1", {"show", Path("u.glb")}},
+        {"holvane-error/1", {"upload", Path("none.glb")}},
+        {"holvane-error/1", {"download", "mode", "My Mode 2", "-o", Path("m")}},
+    };
+    std::map<std::string, JsonValue> printed;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> args = {"--simulate", Path("seed.vantor")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const auto text = Holvanectl(args);
+        args.push_back("--json");
+        const auto json = Holvanectl(args);
+        EXPECT_EQ(json.status, text.status);
+        EXPECT_EQ(json.err, text.err);
+        const JsonParseResult parsed = ParseJson(json.out);
+        ASSERT_EQ(parsed.error, "") << json.out;
+        const JsonValue& doc = parsed.value;
+        ASSERT_TRUE(doc.Find("schema")) << json.out;
+        EXPECT_EQ(doc.Find("schema")->AsString(), c.schema);
+        printed.emplace(c.schema, doc);
+        if (c.schema == "holvane-error/1") {
+            EXPECT_EQ(doc.Find("message")->AsString() + "\n", text.err);
+            EXPECT_EQ(doc.Find("exitStatus")->AsNumber(), text.status);
+            EXPECT_EQ(text.out, "");
+        } else if (c.schema == "holvane-list/1") {
+            std::string listed;
+            for (const JsonValue& d : doc.Find("detectors")->AsArray()) {
+                listed += "  " + std::to_string(d.Find("number")->AsNumber()) + "  " +
+                          d.Find("path")->AsString() + "  " + d.Find("ids")->AsString() + "\n";
+            }
+            EXPECT_NE(listed, "");
+            EXPECT_NE(text.out.find(listed), std::string::npos) << text.out;
+        } else if (c.schema == "holvane-file/1") {
+            EXPECT_NE(text.out.find("kind: " + doc.Find("kind")->AsString() + " file"),
+                      std::string::npos);
+            for (const JsonValue& section : doc.Find("sections")->AsArray()) {
+                for (const auto& [caption, value] : section.Find("settings")->AsObject()) {
+                    const std::string shown =
+                        value.IsString() ? value.AsString() : std::to_string(value.AsNumber());
+                    EXPECT_NE(text.out.find("  " + caption), std::string::npos) << caption;
+                    EXPECT_NE(text.out.find(" " + shown + "\n"), std::string::npos) << shown;
+                }
+            }
+        } else {
+            const std::string file = doc.Find("file")->AsString();
+            const bool wrote = c.schema == "holvane-backup/1" || c.schema == "holvane-download/1";
+            EXPECT_EQ(text.out, wrote ? file + "\n" : "");
+            EXPECT_EQ(file, wrote ? text.out.substr(0, text.out.size() - 1) : c.args[1]);
+            std::vector<std::string> records;
+            for (const std::string& line : Lines(text.err)) {
+                if (line.starts_with("read ") || line.starts_with("wrote ")) {
+                    records.push_back(line.substr(line.find(' ') + 1));
+                }
+            }
+            std::vector<std::string> documented;
+            for (const JsonValue& r : doc.Find("records")->AsArray()) {
+                documented.push_back(r.AsString());
+            }
+            EXPECT_EQ(documented, records);
+        }
+    }
+#if !defined(_WIN32)
+    std::ifstream in(std::string(HOLVANE_SOURCE_DIR) + "/docs/json.md");
+    const std::string docs{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::set<std::string> documented;
+    for (std::size_t at = 0; (at = docs.find("```json\n", at)) != std::string::npos;) {
+        at += 8;
+        const std::size_t end = docs.find("```", at);
+        const JsonParseResult example = ParseJson(docs.substr(at, end - at));
+        ASSERT_EQ(example.error, "") << docs.substr(at, 200);
+        const std::string schema = example.value.Find("schema")->AsString();
+        SCOPED_TRACE(schema);
+        documented.insert(schema);
+        const auto program = printed.find(schema);
+        ASSERT_NE(program, printed.end());
+        SameShape(example.value, program->second, "");
+    }
+    EXPECT_EQ(documented, (std::set<std::string>{"holvane-error/1", "holvane-list/1",
+                                                 "holvane-backup/1", "holvane-file/1"}));
+#endif
 }
 
 }  // namespace
