@@ -61,7 +61,8 @@ const std::array<CommandInfo, 10> Commands = {{
      "number: whether it is valid (and which check fails), every setting as the settings\n"
      "grids show it (with its byte where no list item stands for it), the bytes and bits no\n"
      "setting or cell shows in hex, and every pattern as 35 lines of 50 characters ('#' on,\n"
-     "'.' off). --json prints the same as one JSON document, raw bytes included; a byte of\n"
+     "'.' off). --json prints the same as one JSON document (schema \"holvane-file/1\",\n"
+     "which import reads back; docs/json.md), raw bytes included; a byte of\n"
      "the file name that is not UTF-8 shows as U+FFFD in \"file\", and \"fileHex\" then\n"
      "gives the name's exact bytes. Exit status 1 for a file that is not valid."},
     {Command::Download, "download",
@@ -418,7 +419,21 @@ std::string CommandUsage(Command command) {
 
 std::string CommandHelp(Command command) {
     const CommandInfo& info = InfoOf(command);
-    return "Usage: " + CommandUsage(command) + "\n\n" + std::string(info.description) + "\n";
+    std::string text =
+        "Usage: " + CommandUsage(command) + "\n\n" + std::string(info.description) + "\n";
+    if ((info.options & OptDevice) != 0) {
+        text +=
+            "\n--device PATH|N talks to the detector with that path or number in 'holvanectl "
+            "list'\n"
+            "(default: entry 0).\n";
+    }
+    if ((info.options & OptJson) != 0 && command != Command::Show) {
+        text +=
+            "\n--json prints the result as one JSON document with its \"schema\" name and version\n"
+            "(docs/json.md); a failure is then the error object {\"schema\": \"holvane-error/1\",\n"
+            "\"message\", \"exitStatus\"} on stdout.\n";
+    }
+    return text;
 }
 
 std::string ProgramHelp() {

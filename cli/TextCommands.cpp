@@ -47,9 +47,10 @@ const ReportSection* SettingsSection(const FileReport& report,
     }
     std::string names;
     for (const ReportSection* section : candidates) {
+        // In a backup a mode's settings are named by the mode alone ("My Mode 2").
         std::string name = section->name;
-        if (name.ends_with(" settings") && candidates.size() > 1 && name != "Universal settings") {
-            name.resize(name.size() - 9);
+        if (section->record == ReportSection::Record::ModeSettings && candidates.size() > 1) {
+            name.resize(name.size() - std::string_view(" settings").size());
         }
         names += (names.empty() ? "\"" : ", \"") + name + "\"";
         if (wanted &&

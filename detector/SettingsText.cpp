@@ -71,22 +71,16 @@ SettingValue StoredSettingValue(const SettingsRow& row, std::string_view text) {
 }
 
 SettingValue TypedSettingValue(const SettingsRow& row, std::string_view text) {
-    if (row.kind == RowKind::List) {
-        return ListValue(row, text);
-    }
-    const auto number = RowNumber(text);
-    if (!number) {
-        return Problem(Quoted(text) + " is not a whole number");
-    }
-    if (*number > row.maximum) {
+    const auto number = row.kind == RowKind::Integer ? RowNumber(text) : std::nullopt;
+    if (number && *number > row.maximum) {
         return Problem(std::to_string(*number) + " is above the limit " +
                        std::to_string(row.maximum));
     }
-    if (*number < row.minimum) {
+    if (number && *number < row.minimum) {
         return Problem(std::to_string(*number) + " is below the limit " +
                        std::to_string(row.minimum));
     }
-    return {static_cast<std::uint8_t>(*number), ""};
+    return StoredSettingValue(row, text);
 }
 
 std::vector<std::string> AssignSettings(std::span<const SettingsRow> rows,

@@ -56,7 +56,14 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"picture", "p.ptrn", "-o", "x.png", "--scale", "4x"}, "--scale takes"},
         UsageCase{{"picture", "p.ptrn", "-o"}, "-o needs a value"},
         UsageCase{{"restore", "b.vantor", "--yes=1"}, "takes no value"},
-        UsageCase{{"help", "nothing"}, "no command is called 'nothing'"}));
+        UsageCase{{"help", "nothing"}, "no command is called 'nothing'"},
+        UsageCase{{"import", "d.json"}, "import needs -o FILE"},
+        UsageCase{{"set", "m.mode"}, "usage: holvanectl set FILE CAPTION=VALUE"},
+        UsageCase{{"set", "m.mode", "Ground"}, "'Ground' is not CAPTION=VALUE"},
+        UsageCase{{"set", "m.mode", "=Neutral"}, "'=Neutral' is not CAPTION=VALUE"},
+        UsageCase{{"show", "x", "--device", "1"}, "--device is not one of show"},
+        UsageCase{{"backup", "x", "--device"}, "--device needs a value"},
+        UsageCase{{"list", "--section", "Preferences"}, "--section is not one of list"}));
 
 TEST(CommandLineTest, SlotNamesAreTheWindowsInAnyCase) {
     const std::vector<std::string> mode = {"download", "mode", "korvane BEACH", "-o", "f"};
@@ -77,8 +84,8 @@ TEST(CommandLineTest, SlotNamesAreTheWindowsInAnyCase) {
 class HelpTest : public test::CliTest {};
 
 TEST_F(HelpTest, EveryCommandHasItsHelpOnStdout) {
-    for (const std::string command :
-         {"list", "udev-rule", "backup", "restore", "show", "download", "upload", "picture"}) {
+    for (const std::string command : {"list", "udev-rule", "backup", "restore", "show", "download",
+                                      "upload", "picture", "import", "set"}) {
         SCOPED_TRACE(command);
         const auto viaOption = Holvanectl({command, "--help"});
         EXPECT_EQ(viaOption.status, ExitSuccess);
