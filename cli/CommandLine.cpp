@@ -90,8 +90,9 @@ const std::array<CommandInfo, 10> Commands = {{
      "the file back byte for byte. Edit a setting by its text (\"Off\") or its byte (0..255),\n"
      "a pattern by its '#' and '.' cells, any other byte by its hex. Every key, caption,\n"
      "text and length is checked; on any fault the message names its place in the document,\n"
-     "the exit status is 1 and no file is written. Raw bytes, offsets, checksums and the\n"
-     "verdict in the document are for people and are not read."},
+     "the exit status is 1 and no file is written. The raw bytes, offsets, size and\n"
+     "checksums in the document are for people and are not read; a document of a file that\n"
+     "is not valid is refused. Bytes after a file's fixed length are not in the document."},
     {Command::Set, "set", "set FILE CAPTION=VALUE... [--section NAME]", 2, SIZE_MAX, OptSection,
      "Changes settings in a mode, universal-settings or backup file in place, each named by\n"
      "its caption in the settings grid (any case), with a value the grid accepts: an item of\n"
