@@ -7,6 +7,7 @@
 #include "FileReport.h"
 #include "Import.h"
 #include "SettingsText.h"
+#include "StopSignals.h"
 #include "TextCase.h"
 
 namespace holvane::cli {
@@ -24,6 +25,9 @@ int Failed(Console& console, const std::string& message) {
 // Saves a whole image under the kind's naming rule and prints the name.
 int SaveImage(Console& console, const std::string& chosen, FileKind kind,
               const std::vector<std::uint8_t>& image, bool named) {
+    if (StopSignal() != 0) {
+        return ExitFailed;  // stopped: nothing is saved, and the stop is told at the end
+    }
     const std::string name = named ? chosen : NameForSave(chosen, kind);
     FileFailure failure;
     if (const FileResult r = WriteFileImage(name, kind, image, &failure);
