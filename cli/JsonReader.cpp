@@ -1,6 +1,7 @@
 #include "JsonReader.h"
 
 #include <limits>
+#include <set>
 
 #include "JsonWriter.h"
 
@@ -332,6 +333,7 @@ private:
         }
         ++at_;
         JsonObject members;
+        std::set<std::string> names;  // a document with many members stays quick to check
         SkipSpace();
         if (at_ < text_.size() && text_[at_] == '}') {
             ++at_;
@@ -348,11 +350,9 @@ private:
             if (!ParseString(name)) {
                 return false;
             }
-            for (const auto& member : members) {
-                if (member.first == name) {
-                    at_ = nameAt;
-                    return Fail("the member \"" + name + "\" given twice");
-                }
+            if (!names.insert(name).second) {
+                at_ = nameAt;
+                return Fail("the member \"" + name + "\" given twice");
             }
             SkipSpace();
             if (at_ >= text_.size() || text_[at_] != ':') {
