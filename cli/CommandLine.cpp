@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "Records.h"
 #include "TextCase.h"
@@ -18,10 +19,12 @@ enum Option : unsigned {
     OptOutput = 1u << 2,
     OptSlot = 1u << 3,
     OptScale = 1u << 4,
-    OptDetector = 1u << 5,
-    OptDryRun = 1u << 6,
-    OptVerify = 1u << 7,
-    OptNoSafetyCopy = 1u << 8,
+    OptSection = 1u << 5,
+    OptDevice = 1u << 6,
+    OptDetector = 1u << 7,
+    OptDryRun = 1u << 8,
+    OptVerify = 1u << 9,
+    OptNoSafetyCopy = 1u << 10,
     // The options around a write.
     OptWriteChecks = OptDryRun | OptVerify | OptNoSafetyCopy,
 };
@@ -46,10 +49,11 @@ struct CommandInfo {
     std::string_view description;
 };
 
-const std::array<CommandInfo, 9> Commands = {{
-    {Command::List, "list", "list", 0, 0, 0,
-     "Lists the detectors the library would use, in its order (entry 0 is the one every\n"
-     "command talks to), with path and vendor:product, and every hidraw node with the\n"
+const std::array<CommandInfo, 11> Commands = {{
+    {Command::List, "list", "list [--json]", 0, 0, OptJson,
+     "Lists the detectors the library would use, in its order, numbered as --device takes\n"
+     "them (entry 0 is the one a command talks to without --device), with path and\n"
+     "vendor:product, and every hidraw node with the\n"
      "detector's vendor id that could not be opened, with the reason and what to do.\n"
      "Exit status 0 when a detector can be used, 1 when none can."},
     {Command::UdevRule, "udev-rule", "udev-rule", 0, 0, 0,
@@ -58,13 +62,14 @@ const std::array<CommandInfo, 9> Commands = {{
      "  holvanectl udev-rule | sudo tee /etc/udev/rules.d/70-holvane-vantor.rules\n"
      "  sudo udevadm control --reload-rules\n"
      "then unplug and replug the detector."},
-    {Command::Backup, "backup", "backup FILE", 1, 1, 0,
+    {Command::Backup, "backup", "backup FILE [--device PATH|N] [--json]", 1, 1, OptDevice | OptJson,
      "Reads the current mode, the user modes that exist, the universal settings, the\n"
      "preferences and the seven stored patterns into one backup file. \".vantor\" is appended\n"
      "when the name's extension does not contain \"vantor\". Progress goes to stderr; on\n"
      "failure no file is written."},
-    {Command::Restore, "restore", "restore FILE [--yes] [--dry-run | --verify] [--no-safety-copy]",
-     1, 1, OptYes | OptWriteChecks,
+    {Command::Restore, "restore",
+     "restore FILE [--yes] [--dry-run | --verify] [--no-safety-copy] [--device PATH|N] [--json]", 1,
+     1, OptYes | OptWriteChecks | OptDevice | OptJson,
      "Checks the backup file, asks before overwriting the detector's settings, user modes\n"
      "and user patterns, then writes them. --yes answers the question; without a terminal\n"
      "and without --yes nothing is written. User modes absent from the file are left as the\n"
@@ -74,19 +79,22 @@ const std::array<CommandInfo, 9> Commands = {{
      "number: whether it is valid (and which check fails), every setting as the settings\n"
      "grids show it (with its byte where no list item stands for it), the bytes and bits no\n"
      "setting or cell shows in hex, and every pattern as 35 lines of 50 characters ('#' on,\n"
-     "'.' off). --json prints the same as one JSON document, raw bytes included; a byte of\n"
+     "'.' off). --json prints the same as one JSON document (schema \"holvane-file/1\",\n"
+     "which import reads back; docs/json.md), raw bytes included; a byte of\n"
      "the file name that is not UTF-8 shows as U+FFFD in \"file\", and \"fileHex\" then\n"
      "gives the name's exact bytes. Exit status 1 for a file that is not valid."},
-    {Command::Download, "download", "download universal|mode SLOT|pattern SLOT -o FILE", 1, 2,
-     OptOutput,
+    {Command::Download, "download",
+     "download universal|mode SLOT|pattern SLOT -o FILE [--device PATH|N] [--json]", 1, 2,
+     OptOutput | OptDevice | OptJson,
      "Reads one record from the detector and saves it: the universal settings to a .glb\n"
      "file, a mode to a .mode file, a stored pattern to a .ptrn file. Slots by the names the\n"
      "window shows, in any case: \"Current Mode\", \"My Mode 1\"..\"My Mode 4\", the factory\n"
      "modes; \"Current Glintmap\", \"Swiftveil\", \"My Pattern 1\"..\"My Pattern 6\",\n"
      "\"My Mode 1 Pattern\"..\"My Mode 4 Pattern\"."},
     {Command::Upload, "upload",
-     "upload FILE [--slot SLOT] [--yes] [--dry-run | --verify] [--no-safety-copy]", 1, 1,
-     OptSlot | OptYes | OptWriteChecks,
+     "upload FILE [--slot SLOT] [--yes] [--dry-run | --verify] [--no-safety-copy] [--device "
+     "PATH|N] [--json]",
+     1, 1, OptSlot | OptYes | OptWriteChecks | OptDevice | OptJson,
      "Writes the record of a file into the detector. A mode file goes into a writable mode\n"
      "slot (default \"Current Mode\"), whole when it holds a pattern, its settings only\n"
      "otherwise; overwriting an existing mode is asked first (--yes answers). A pattern file,\n"
@@ -96,7 +104,7 @@ const std::array<CommandInfo, 9> Commands = {{
      "Draws the pattern of a pattern or mode file as the window's full pattern picture\n"
      "(102 x 73 pixels), scaled up by N (default 4, 1 to 64), into a PNG file."},
     {Command::Diff, "diff", "diff A B [--json] | diff FILE --detector [--slot SLOT] [--json]", 1, 2,
-     OptDetector | OptSlot | OptJson,
+     OptDetector | OptSlot | OptDevice | OptJson,
      "Compares two files of the same kind, or a file with what the detector holds now\n"
      "(reading only): a backup file with the whole detector, a universal-settings file with\n"
      "the universal settings, a mode or pattern file with the slot --slot names, as upload\n"
@@ -106,6 +114,24 @@ const std::array<CommandInfo, 9> Commands = {{
      "--json prints the same as one JSON document. Exit status 0 identical, 1 different,\n"
      "2 trouble (a usage error, a file that cannot be read or is not valid, two files of\n"
      "different kinds, a detector that cannot be read)."},
+    {Command::Import, "import", "import FILE.json -o FILE", 1, 1, OptOutput,
+     "Builds a mode, pattern, universal-settings or backup file from the JSON document that\n"
+     "show --json prints (schema \"holvane-file/1\"); the kind, and the extension appended\n"
+     "as on every save, come from the document. A document that show --json printed gives\n"
+     "the file back byte for byte. Edit a setting by its text (\"Off\") or its byte (0..255),\n"
+     "a pattern by its '#' and '.' cells, any other byte by its hex. Every key, caption,\n"
+     "text and length is checked; on any fault the message names its place in the document,\n"
+     "the exit status is 1 and no file is written. The raw bytes, offsets, size and\n"
+     "checksums in the document are for people and are not read; a document of a file that\n"
+     "is not valid is refused. Bytes after a file's fixed length are not in the document."},
+    {Command::Set, "set", "set FILE CAPTION=VALUE... [--section NAME]", 2, SIZE_MAX, OptSection,
+     "Changes settings in a mode, universal-settings or backup file in place, each named by\n"
+     "its caption in the settings grid (any case), with a value the grid accepts: an item of\n"
+     "its list or a whole number within its limits. Only the named settings' bytes change;\n"
+     "the file is saved as every file is saved (a failed save keeps the old file). In a\n"
+     "backup, --section names the record: \"Current mode\", \"My Mode 1\"..\"My Mode 4\",\n"
+     "\"Universal settings\" or \"Preferences\". Unknown captions and values out of the list\n"
+     "or the limits are all named, with exit status 1 and the file unchanged."},
 }};
 #undef HOLVANE_WRITE_CHECKS_HELP
 
@@ -249,6 +275,8 @@ constexpr CommandOption CommandOptions[] = {
     {{"--output", "-o"}, OptOutput, true},
     {{"--slot", ""}, OptSlot, true},
     {{"--scale", ""}, OptScale, true},
+    {{"--section", ""}, OptSection, true},
+    {{"--device", ""}, OptDevice, true},
     {{"--detector", ""}, OptDetector, false},
     {{"--dry-run", ""}, OptDryRun, false},
     {{"--verify", ""}, OptVerify, false},
@@ -273,6 +301,7 @@ bool TakesFileOperands(Command command) {
         case Command::Upload:
         case Command::Picture:
         case Command::Diff:
+        case Command::Import:
             return true;
         default:
             return false;
@@ -361,6 +390,10 @@ Handled ParseCommandOption(Tokens& tokens, ParseState& state, std::string& error
         inv.output = text;
     } else if (option->option == OptSlot) {
         inv.slot = text;
+    } else if (option->option == OptSection) {
+        inv.section = text;
+    } else if (option->option == OptDevice) {
+        inv.device = text;
     } else if (!ParseScale(text, inv.scale)) {
         error = "--scale takes a whole number from " + std::to_string(MinimumScale) + " to " +
                 std::to_string(MaximumScale);
@@ -413,7 +446,8 @@ std::string Validate(ParseState& state) {
         std::ranges::any_of(inv.operands, [](const std::string& o) { return o.empty(); })) {
         return "a file name cannot be empty";
     }
-    if ((command->command == Command::Download || command->command == Command::Picture) &&
+    if ((command->command == Command::Download || command->command == Command::Picture ||
+         command->command == Command::Import) &&
         (state.given & OptOutput) == 0) {
         return std::string(command->name) + " needs -o FILE";
     }
@@ -429,6 +463,17 @@ std::string Validate(ParseState& state) {
         }
         if (inv.slot && !inv.detector) {
             return "--slot goes with --detector";
+        }
+    }
+    if (command->command == Command::Set) {
+        if (inv.operands[0].empty()) {
+            return "a file name cannot be empty";
+        }
+        for (std::size_t i = 1; i < inv.operands.size(); ++i) {
+            const std::string& word = inv.operands[i];
+            if (const auto eq = word.find('='); eq == std::string::npos || eq == 0) {
+                return "'" + word + "' is not CAPTION=VALUE";
+            }
         }
     }
     return "";
@@ -480,7 +525,21 @@ std::string CommandUsage(Command command) {
 
 std::string CommandHelp(Command command) {
     const CommandInfo& info = InfoOf(command);
-    return "Usage: " + CommandUsage(command) + "\n\n" + std::string(info.description) + "\n";
+    std::string text =
+        "Usage: " + CommandUsage(command) + "\n\n" + std::string(info.description) + "\n";
+    if ((info.options & OptDevice) != 0) {
+        text +=
+            "\n--device PATH|N talks to the detector with that path or number in 'holvanectl "
+            "list'\n"
+            "(default: entry 0).\n";
+    }
+    if ((info.options & OptJson) != 0 && command != Command::Show) {
+        text +=
+            "\n--json prints the result as one JSON document with its \"schema\" name and version\n"
+            "(docs/json.md); a failure is then the error object {\"schema\": \"holvane-error/1\",\n"
+            "\"message\", \"exitStatus\"} on stdout.\n";
+    }
+    return text;
 }
 
 std::string ProgramHelp() {
@@ -499,6 +558,11 @@ std::string ProgramHelp() {
         "  --help                  this text; COMMAND --help or help COMMAND for one command\n"
         "  --version               the program's version\n"
         "  --                      ends the options: the words after it are operands\n"
+        "\nbackup, restore, download and upload talk to the detector numbered 0 by 'holvanectl\n"
+        "list'; --device PATH|N chooses another by its path or number there.\n"
+        "list, backup, restore, download, upload and show take --json: one JSON document on\n"
+        "stdout, with its \"schema\" name and version (docs/json.md); a failure is then the\n"
+        "object {\"schema\": \"holvane-error/1\", \"message\", \"exitStatus\"} on stdout.\n"
         "\nExit status: 0 on success, 1 when the action failed, 2 on a usage error.\n"
         "Messages go to stderr, results to stdout.\n";
     return text;

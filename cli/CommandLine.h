@@ -11,7 +11,19 @@
 
 namespace holvane::cli {
 
-enum class Command { List, UdevRule, Backup, Restore, Show, Download, Upload, Picture, Diff };
+enum class Command {
+    List,
+    UdevRule,
+    Backup,
+    Restore,
+    Show,
+    Download,
+    Upload,
+    Picture,
+    Import,
+    Set,
+    Diff
+};
 
 // What `download` reads.
 enum class DownloadTarget { Universal, Mode, Pattern };
@@ -33,6 +45,10 @@ struct Invocation {
     std::optional<std::string> output;
     std::optional<std::string> slot;
     int scale = 4;
+    // set: the section of a backup whose settings change.
+    std::optional<std::string> section;
+    // The detector to talk to: its path as `list` shows it, or its number there.
+    std::optional<std::string> device;
 
     // diff: compare the file with the detector instead of a second file.
     bool detector = false;

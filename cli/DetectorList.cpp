@@ -210,7 +210,7 @@ std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
     if (detectors.empty()) {
         text += "No detector found.\n";
     } else {
-        text += "Detectors (entry 0 is the one used):\n";
+        text += "Detectors (--device takes the number or the path; without it, entry 0 is used):\n";
         for (std::size_t i = 0; i < detectors.size(); ++i) {
             text += "  " + std::to_string(i) + "  " + detectors[i].path + "  " +
                     VendorProduct(detectors[i].vendorId, detectors[i].productId) + "\n";
@@ -227,6 +227,10 @@ std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
         }
     }
     return text;
+}
+
+std::string UnopenedReason(int error) {
+    return Reason(error);
 }
 
 }  // namespace holvane::cli

@@ -65,6 +65,9 @@ std::vector<UnopenedNode> UnopenedDetectorNodes(const std::vector<ListedDetector
 std::string FormatDetectorList(const std::vector<ListedDetector>& detectors,
                                const std::vector<UnopenedNode>& unopened);
 
+// Why a node could not be opened, as the listing says it.
+std::string UnopenedReason(int error);
+
 // The ids as "2f1a:0001".
 std::string VendorProduct(std::uint16_t vendorId, std::uint16_t productId);
 

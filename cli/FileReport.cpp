@@ -12,6 +12,7 @@
 #include "Messages.h"
 #include "PatternGrid.h"
 #include "SettingsRows.h"
+#include "SettingsText.h"
 
 namespace holvane::cli {
 
@@ -100,7 +101,9 @@ void AddBackupSections(std::vector<ReportSection>& sections, const std::vector<s
     }
 }
 
-std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_t>& raw) {
+}  // namespace
+
+std::vector<ReportSection> FileSections(FileKind kind, const std::vector<std::uint8_t>& raw) {
     std::vector<ReportSection> sections;
     switch (kind) {
         case FileKind::Mode:
@@ -125,7 +128,7 @@ std::vector<ReportSection> Sections(FileKind kind, const std::vector<std::uint8_
     return sections;
 }
 
-std::span<const SettingsRow> RowsOf(Record record) {
+std::span<const SettingsRow> SettingsRowsOf(Record record) {
     switch (record) {
         case Record::ModeSettings:
             return ModeSettingsRows;
@@ -140,12 +143,6 @@ std::span<const SettingsRow> RowsOf(Record record) {
     return {};
 }
 
-// Runs of consecutive record offsets that no row shows: {first, bytes}.
-struct ByteRun {
-    std::size_t first;
-    std::vector<std::uint8_t> bytes;
-};
-
 std::vector<ByteRun> UnshownRuns(const ReportSection& section) {
     std::set<std::size_t> shown;
     if (section.record == Record::Pattern) {
@@ -153,7 +150,7 @@ std::vector<ByteRun> UnshownRuns(const ReportSection& section) {
             shown.insert(i);
         }
     }
-    for (const SettingsRow& row : RowsOf(section.record)) {
+    for (const SettingsRow& row : SettingsRowsOf(section.record)) {
         shown.insert(row.field);
     }
     std::vector<ByteRun> runs;
@@ -169,15 +166,8 @@ std::vector<ByteRun> UnshownRuns(const ReportSection& section) {
     return runs;
 }
 
-std::string Padded(std::string text, std::size_t width) {
-    if (text.size() < width) {
-        text.append(width - text.size(), ' ');
-    }
-    return text;
-}
-
 // The bits of each column's last byte that hold no cell.
-constexpr std::uint8_t NonCellMask() {
+std::uint8_t NonCellMask() {
     std::uint8_t cells = 0;
     for (int row = 0; row < PatternRows; ++row) {
         if (PatternCellByte(row, 0) == PatternGridOffset + PatternColumnBytes - 1) {
@@ -185,6 +175,15 @@ constexpr std::uint8_t NonCellMask() {
         }
     }
     return static_cast<std::uint8_t>(~cells);
+}
+
+namespace {
+
+std::string Padded(std::string text, std::size_t width) {
+    if (text.size() < width) {
+        text.append(width - text.size(), ' ');
+    }
+    return text;
 }
 
 // Per column, the bits of its last byte that hold no cell (as they lie in the byte).
@@ -299,7 +298,7 @@ std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& re
     report.storedChecksum =
         static_cast<std::int32_t>(GetLe32(report.raw.data() + info.fileSize - 4));
     report.computedChecksum = FileChecksum(std::span(report.raw).first(info.checksummed));
-    report.sections = Sections(*kind, report.raw);
+    report.sections = FileSections(*kind, report.raw);
 
     // The verdict of the kind's own reader, which is what the window would get on opening it.
     switch (CheckFileImage(*kind, report.raw)) {
@@ -348,7 +347,7 @@ std::string RenderText(const FileReport& report) {
                 text += "; its bytes:\n" + HexLines(section.bytes, section.offset, 16);
             }
         }
-        const auto rows = RowsOf(section.record);
+        const auto rows = SettingsRowsOf(section.record);
         for (const SettingsRow& row : rows) {
             text += "  " + Padded(std::string(RowCaption(row)), 30) +
                     ShownRowText(row, section.bytes[row.field]) + "\n";
@@ -397,20 +396,17 @@ void JsonNamedBytes(JsonWriter& json, const ReportSection& section) {
 
 void JsonSettings(JsonWriter& json, const ReportSection& section,
                   std::span<const SettingsRow> rows) {
-    json.Key("settings").BeginArray();
+    json.Key("settings").BeginObject();
     for (const SettingsRow& row : rows) {
-        json.BeginObject()
-            .Key("name")
-            .String(RowCaption(row))
-            .Key("byte")
-            .Number(static_cast<std::int64_t>(row.field))
-            .Key("value")
-            .Number(section.bytes[row.field])
-            .Key("text")
-            .String(ShownRowText(row, section.bytes[row.field]))
-            .EndObject();
+        const std::uint8_t value = section.bytes[row.field];
+        json.Key(RowCaption(row));
+        if (ShownByName(row, value)) {
+            json.String(RowText(row, value));
+        } else {
+            json.Number(value);
+        }
     }
-    json.EndArray();
+    json.EndObject();
 }
 
 void JsonUnshownBytes(JsonWriter& json, const ReportSection& section) {
@@ -445,7 +441,7 @@ void JsonSection(JsonWriter& json, const ReportSection& section) {
         json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
         json.Key("raw").String(Hex(section.bytes, false));
     }
-    if (const auto rows = RowsOf(section.record); !rows.empty()) {
+    if (const auto rows = SettingsRowsOf(section.record); !rows.empty()) {
         JsonSettings(json, section, rows);
     }
     if (section.record != Record::None) {
@@ -487,6 +483,7 @@ void JsonFile(JsonWriter& json, const FileReport& report) {
 std::string RenderJson(const FileReport& report) {
     JsonWriter json;
     json.BeginObject();
+    json.Key("schema").String(FileSchema);
     JsonFile(json, report);
     json.Key("sections").BeginArray();
     for (const ReportSection& section : report.sections) {

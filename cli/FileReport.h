@@ -6,10 +6,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Fileio.h"
+#include "SettingsRows.h"
 
 namespace holvane::cli {
 
@@ -51,6 +54,27 @@ struct FileReport {
 // (2 or 4) and the system's reason.
 std::optional<FileReport> ReportFile(const std::string& fileName, FileResult& result,
                                      FileFailure& failure);
+
+// The name and version of the JSON document that RenderJson prints and `import` reads.
+inline constexpr std::string_view FileSchema = "holvane-file/1";
+
+// The records of a file of the kind, in file order, as the report names them. In a backup, a user
+// mode whose present byte is 0 is one section of its flags and bytes; one that is present is its
+// flags, its settings and its pattern.
+std::vector<ReportSection> FileSections(FileKind kind, const std::vector<std::uint8_t>& raw);
+
+// The grid rows that show a record (none for a pattern or for a file's own bytes).
+std::span<const SettingsRow> SettingsRowsOf(ReportSection::Record record);
+
+// Runs of consecutive record offsets that no row or cell shows: the first offset and the bytes.
+struct ByteRun {
+    std::size_t first;
+    std::vector<std::uint8_t> bytes;
+};
+std::vector<ByteRun> UnshownRuns(const ReportSection& section);
+
+// The bits of each pattern column's fifth byte that hold no cell.
+std::uint8_t NonCellMask();
 
 std::string RenderText(const FileReport& report);
 std::string RenderJson(const FileReport& report);

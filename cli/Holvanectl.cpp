@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "Backup.h"
+#include "CommandJson.h"
 #include "CommandLine.h"
 #include "DemoContent.h"
 #include "DetectorList.h"
@@ -19,8 +20,10 @@
 #include "Simulation.h"
 #include "StopSignals.h"
 #include "TextCase.h"
+#include "TextCommands.h"
 #include "Transfers.h"
 #include "UdevRule.h"
+#include "Vantor.h"
 
 namespace holvane::cli {
 
@@ -38,18 +41,29 @@ std::string Shown(std::string_view message) {
     return text + "\n";
 }
 
+namespace {
+
+// Where the reasons for a failed connection are.
+constexpr std::string_view ListHint =
+    "Run 'holvanectl list' to see the detectors found and why any could not be opened.\n";
+
+// The last failure reported, as stderr showed it: what --json puts in its error object.
+std::string g_lastFailure;
+
+}  // namespace
+
 int ReportFailure(Console& console, std::string_view message, int status) {
     // After a stop signal the action's own message would blame the link or the file; the stop is
     // told instead, once, when the command ends.
     if (StopSignal() != 0) {
+        g_lastFailure.clear();
         return status;
     }
-    console.err << Shown(message);
+    g_lastFailure = Shown(message);
     if (message == messages::CouldNotConnect) {
-        // Where the reasons for a failed connection are.
-        console.err << "Run 'holvanectl list' to see the detectors found and why any could not be "
-                       "opened.\n";
+        g_lastFailure += ListHint;
     }
+    console.err << g_lastFailure;
     return status;
 }
 
@@ -65,19 +79,25 @@ public:
     CommandRun(const Invocation& inv, Console& console) : inv_(inv), console_(console) {}
 
     int Execute();
+    // The command's result as text or, under --json, as its document or the error object.
+    int ExecuteAndReport();
 
 private:
     int Fail(std::string_view message) { return ReportFailure(console_, message); }
     int Usage(const std::string& message) {
-        console_.err << "holvanectl: " << message << "\n";
+        g_lastFailure = "holvanectl: " + message + "\n";
+        console_.err << g_lastFailure;
         return ExitUsage;
     }
-    void Progress(const std::string& line) { console_.err << line << "\n"; }
+    void Progress(const std::string& verb, const std::string& record) {
+        console_.err << verb << " " << record << "\n";
+        outcome_.records.push_back(record);
+    }
     // The window says nothing about it; the command line warns, and the exit status stays.
     void WarnIfFinishNotSent(bool notSent) {
         if (notSent) {
-            console_.err << "holvanectl: warning: the end-of-upload command could not be sent "
-                            "to the Vantor.\n";
+            outcome_.warning = "the end-of-upload command could not be sent to the Vantor.";
+            console_.err << "holvanectl: warning: " << *outcome_.warning << "\n";
         }
     }
     // Asks a yes/no question on the terminal. No terminal, or no answer, is no.
@@ -112,12 +132,15 @@ private:
         if (const FileResult result = write(name, &failure); result != FileResult::Success) {
             return Fail(SaveFailureText(name, kind, result, failure));
         }
-        console_.out << name << "\n";
+        outcome_.file = name;
+        outcome_.fileIsResult = true;
         return ExitSuccess;
     }
 
     const Invocation& inv_;
     Console& console_;
+    CommandOutcome outcome_;
+    bool printedReport_ = false;
 };
 
 bool CommandRun::Ask(std::string_view question) {
@@ -144,6 +167,7 @@ int CommandRun::Checked(const WriteTarget& target, std::span<const std::uint8_t>
     if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
         return ExitFailed;
     }
+    outcome_.safetyCopy = copy;
     const int status = write();
     if (status != ExitSuccess || !inv_.verify) {
         return status;
@@ -157,13 +181,15 @@ int CommandRun::List() {
     if (!inv_.Simulated()) {
         unopened = UnopenedDetectorNodes(detectors);
     }
-    console_.out << FormatDetectorList(detectors, unopened);
+    console_.out << (inv_.json ? RenderDetectorListJson(detectors, unopened)
+                               : FormatDetectorList(detectors, unopened));
+    printedReport_ = true;
     return detectors.empty() ? ExitFailed : ExitSuccess;
 }
 
 int CommandRun::Backup() {
     const BackupOutcome outcome =
-        CreateBackup([this](const std::string& record) { Progress("read " + record); });
+        CreateBackup([this](const std::string& record) { Progress("read", record); });
     if (outcome.result != BackupOutcome::Result::Done) {
         return Fail(outcome.Message());
     }
@@ -192,12 +218,13 @@ int CommandRun::Restore() {
     if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
         return ExitFailed;
     }
+    outcome_.safetyCopy = copy;
     std::function<bool()> confirm;
     if (!inv_.yes) {
         confirm = [this] { return Ask(messages::RestoreQuestion); };
     }
     const RestoreOutcome outcome = RestoreBackup(
-        payload, confirm, [this](const std::string& record) { Progress("wrote " + record); });
+        payload, confirm, [this](const std::string& record) { Progress("wrote", record); });
     switch (outcome.result) {
         case RestoreOutcome::Result::Done:
             WarnIfFinishNotSent(outcome.finishNotSent);
@@ -218,6 +245,7 @@ int CommandRun::Show() {
         return Fail(OpenFailureText(file, result, failure, {}));
     }
     console_.out << (inv_.json ? RenderJson(*report) : RenderText(*report));
+    printedReport_ = true;
     if (!report->valid) {
         return Fail(CorruptedFileText(file, report->problem));
     }
@@ -428,7 +456,51 @@ int CommandRun::Picture() {
 #endif
 }
 
+int CommandRun::ExecuteAndReport() {
+    const Command command = *inv_.command;
+    if (command == Command::Restore || command == Command::Upload) {
+        outcome_.file = inv_.operands[0];
+    }
+    const int status = Execute();
+    if (command == Command::Diff) {
+        // diff prints its own report or document; under --json trouble is the error object.
+        if (inv_.json && status == DiffTrouble) {
+            console_.out << RenderErrorJson(g_lastFailure, status);
+        }
+        return status;
+    }
+    const bool hasOutcome = command == Command::Backup || command == Command::Restore ||
+                            command == Command::Download || command == Command::Upload;
+    if (!inv_.json) {
+        if (hasOutcome && status == ExitSuccess) {
+            console_.out << RenderOutcomeText(outcome_);
+        }
+        return status;
+    }
+    if (status == ExitSuccess && hasOutcome) {
+        console_.out << RenderOutcomeJson(command, outcome_);
+    } else if (status != ExitSuccess && !printedReport_) {
+        // show prints the report of a file that fails a check; every other failure is the
+        // error object.
+        console_.out << RenderErrorJson(g_lastFailure, status);
+    }
+    return status;
+}
+
 int CommandRun::Execute() {
+    if (inv_.device) {
+        // A choice that names no detector fails here with the list's words, not as a failed
+        // connection.
+        std::vector<std::string> paths;
+        for (const ListedDetector& d : LibraryDetectors()) {
+            paths.push_back(d.path);
+        }
+        if (!ChosenDetectorEntry(inv_.device, paths)) {
+            return Fail("No detector listed is " + Quoted(*inv_.device) + " (" +
+                        std::to_string(paths.size()) + " listed).\n" + std::string(ListHint));
+        }
+    }
+    ChooseDetector(inv_.device);
     switch (*inv_.command) {
         case Command::List:
             return List();
@@ -453,6 +525,10 @@ int CommandRun::Execute() {
             return Picture();
         case Command::Diff:
             return RunDiff(inv_, console_);
+        case Command::Import:
+            return RunImport(inv_, console_);
+        case Command::Set:
+            return RunSet(inv_, console_);
     }
     return ExitFailed;
 }
@@ -471,7 +547,7 @@ int RunSimulated(const Invocation& inv, Console& console) {
         }
         simulation.Detector().LoadBackup(seed);
     }
-    int status = CommandRun(inv, console).Execute();
+    int status = CommandRun(inv, console).ExecuteAndReport();
     if (inv.saveState) {
         const std::string name = NameForSave(*inv.saveState, FileKind::Backup);
         FileFailure failure;
@@ -503,7 +579,7 @@ int Run(std::span<const std::string> args, Console& console) {
         return ExitSuccess;
     }
     const int status =
-        inv.Simulated() ? RunSimulated(inv, console) : CommandRun(inv, console).Execute();
+        inv.Simulated() ? RunSimulated(inv, console) : CommandRun(inv, console).ExecuteAndReport();
     // A stop signal that came after the last request and save stopped nothing: the command
     // ended as it would have.
     if (const int signal = StopSignal(); signal != 0 && status != ExitSuccess) {

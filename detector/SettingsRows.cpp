@@ -32,15 +32,6 @@ constexpr SettingsRow Integer(std::string_view caption, std::size_t field, int m
     return {caption, RowKind::Integer, field, {}, {}, minimum, maximum};
 }
 
-std::optional<int> ParseInteger(std::string_view text) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 // Writes the built marker and the bytes the rows' texts stand for, or nothing at all when a text
 // count or any text does not fit the rows.
 bool WriteRows(std::span<const SettingsRow> rows, std::span<const std::string> texts,
@@ -96,6 +87,15 @@ const std::array<SettingsRow, 5> PreferencesRows = {{
     List(" Display Timeout", preferences::DisplayTimeout, OnOff, "Off"),
 }};
 
+std::optional<int> RowNumber(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || text.empty()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 std::string RowText(const SettingsRow& row, std::uint8_t value) {
     if (row.kind == RowKind::Integer) {
         return std::to_string(value);
@@ -123,7 +123,7 @@ std::string_view RowCaption(const SettingsRow& row) {
 
 std::optional<std::uint8_t> RowValue(const SettingsRow& row, std::string_view text) {
     if (row.kind == RowKind::Integer) {
-        const auto number = ParseInteger(text);
+        const auto number = RowNumber(text);
         return number ? std::optional(static_cast<std::uint8_t>(*number)) : std::nullopt;
     }
     const auto it = std::ranges::find_if(
@@ -199,7 +199,7 @@ std::optional<std::string> LimitedRowText(const SettingsRow& row, std::string_vi
     if (row.kind != RowKind::Integer) {
         return std::nullopt;
     }
-    const auto value = ParseInteger(text);
+    const auto value = RowNumber(text);
     if (!value) {
         return std::nullopt;
     }

@@ -57,6 +57,10 @@ std::string_view RowCaption(const SettingsRow& row);
 // the text is neither.
 std::optional<std::uint8_t> RowValue(const SettingsRow& row, std::string_view text);
 
+// A row's text taken as a whole decimal number, as the grid reads an integer row; nothing when the
+// text is no such number.
+std::optional<int> RowNumber(std::string_view text);
+
 // The texts of all rows of a grid for a record.
 RowTexts RecordTexts(std::span<const SettingsRow> rows, std::span<const std::uint8_t> record);
 

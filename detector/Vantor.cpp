@@ -1,6 +1,8 @@
 #include "Vantor.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 #include "ParameterIds.h"
 
@@ -136,6 +138,30 @@ TOVRA_DEV DeviceHandle() {
     return g_deviceHandle;
 }
 
+namespace {
+std::optional<std::string> g_chosenDetector;
+}  // namespace
+
+void ChooseDetector(std::optional<std::string> pathOrNumber) {
+    g_chosenDetector = std::move(pathOrNumber);
+}
+
+std::optional<std::size_t> ChosenDetectorEntry(const std::optional<std::string>& pathOrNumber,
+                                               std::span<const std::string> names) {
+    if (!pathOrNumber) {
+        return names.empty() ? std::nullopt : std::optional<std::size_t>(0);
+    }
+    const std::string& choice = *pathOrNumber;
+    if (!choice.empty() && choice.size() < 10 &&
+        std::ranges::all_of(choice, [](char c) { return c >= '0' && c <= '9'; })) {
+        const std::size_t entry = std::stoul(choice);
+        return entry < names.size() ? std::optional(entry) : std::nullopt;
+    }
+    const auto it = std::ranges::find(names, choice);
+    return it == names.end() ? std::nullopt
+                             : std::optional(static_cast<std::size_t>(it - names.begin()));
+}
+
 void SetRequestGate(RequestGate gate) {
     g_gate = std::move(gate);
 }
@@ -152,10 +178,24 @@ std::uint8_t DetectorLink::Connect() {
     TOVRA_DVE enumerator = nullptr;
     try {
         enumerator = Imports().DVE_Create();
-        if (enumerator != nullptr && Imports().DVE_GetNumDevices(enumerator) > 0) {
+        const std::int32_t count =
+            enumerator != nullptr ? Imports().DVE_GetNumDevices(enumerator) : 0;
+        std::optional<std::size_t> entry;
+        if (count > 0 && !g_chosenDetector) {
+            entry = 0;  // without a choice the first name is all that is asked for
+        } else if (count > 0) {
+            std::vector<std::string> names;
+            for (std::int32_t i = 0; i < count; ++i) {
+                const char* name = Imports().DVE_GetDeviceName(enumerator, i);
+                names.emplace_back(name != nullptr ? name : "");
+            }
+            entry = ChosenDetectorEntry(g_chosenDetector, names);
+        }
+        if (entry) {
             g_deviceHandle = Imports().DEV_Create();
             if (g_deviceHandle != nullptr) {
-                const char* name = Imports().DVE_GetDeviceName(enumerator, 0);
+                const char* name =
+                    Imports().DVE_GetDeviceName(enumerator, static_cast<std::int32_t>(*entry));
                 result = Imports().DEV_Open(g_deviceHandle, name, LoginText) == 1 ? 1 : 0;
             }
         }

@@ -5,7 +5,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "Records.h"
 #include "tovra.h"
@@ -40,6 +42,15 @@ TOVRA_DEV DeviceHandle();
 
 inline constexpr std::uint32_t ParameterTimeout = 1500;
 
+// Which detector Connect opens: without a choice the first the library lists (as the window
+// always does); otherwise the one whose name (its path) is the text, or, for a text of digits
+// only, the one at that number in the library's list. A choice that names no listed detector
+// makes Connect fail rather than open another. Program-wide; set before connecting.
+void ChooseDetector(std::optional<std::string> pathOrNumber);
+// The entry of the library's list that the choice names among these names, or nothing.
+std::optional<std::size_t> ChosenDetectorEntry(const std::optional<std::string>& pathOrNumber,
+                                               std::span<const std::string> names);
+
 // How the newest transfer of a DetectorLink ended, as far as the link can tell.
 enum class LinkAnswer {
     Accepted,   // the operation answered 1
@@ -69,7 +80,8 @@ void SetRequestGate(RequestGate gate);
 // transfer). The objects carry no data of their own.
 class DetectorLink {
 public:
-    // Opens the first detector listed. 1 on success; otherwise 0 and nothing stays open.
+    // Opens the detector chosen (ChooseDetector), the first one listed by default. 1 on success;
+    // otherwise 0 and nothing stays open.
     std::uint8_t Connect();
     // Closes the open detector: 1, or 0 when nothing was open.
     std::uint8_t Disconnect();

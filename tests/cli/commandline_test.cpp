@@ -57,11 +57,21 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"picture", "p.ptrn", "-o"}, "-o needs a value"},
         UsageCase{{"restore", "b.vantor", "--yes=1"}, "takes no value"},
         UsageCase{{"help", "nothing"}, "no command is called 'nothing'"},
+        UsageCase{{"import", "d.json"}, "import needs -o FILE"},
+        UsageCase{{"set", "m.mode"}, "usage: holvanectl set FILE CAPTION=VALUE"},
+        UsageCase{{"set", "m.mode", "Ground"}, "'Ground' is not CAPTION=VALUE"},
+        UsageCase{{"set", "m.mode", "=Neutral"}, "'=Neutral' is not CAPTION=VALUE"},
+        UsageCase{{"show", "x", "--device", "1"}, "--device is not one of show"},
+        UsageCase{{"backup", "x", "--device"}, "--device needs a value"},
+        UsageCase{{"list", "--section", "Preferences"}, "--section is not one of list"},
+
         // An empty file name names no file (a backup would be saved as a hidden ".vantor").
         UsageCase{{"--demo", "backup", ""}, "a file name cannot be empty"},
         UsageCase{{"restore", "", "--yes"}, "a file name cannot be empty"},
         UsageCase{{"show", "--", ""}, "a file name cannot be empty"},
         UsageCase{{"picture", "", "-o", "x.png"}, "a file name cannot be empty"},
+        UsageCase{{"import", "", "-o", "x"}, "a file name cannot be empty"},
+        UsageCase{{"set", "", "Ground=Neutral"}, "a file name cannot be empty"},
         UsageCase{{"picture", "p.ptrn", "-o", ""}, "-o needs a value"},
         UsageCase{{"download", "universal", "--output="}, "--output needs a value"},
         UsageCase{{"--demo", "--save-state=", "list"}, "--save-state needs a file name"},
@@ -101,8 +111,8 @@ TEST(CommandLineTest, DoubleDashEndsTheOptions) {
 class HelpTest : public test::CliTest {};
 
 TEST_F(HelpTest, EveryCommandHasItsHelpOnStdout) {
-    for (const std::string command :
-         {"list", "udev-rule", "backup", "restore", "show", "download", "upload", "picture"}) {
+    for (const std::string command : {"list", "udev-rule", "backup", "restore", "show", "download",
+                                      "upload", "picture", "import", "set"}) {
         SCOPED_TRACE(command);
         const auto viaOption = Holvanectl({command, "--help"});
         EXPECT_EQ(viaOption.status, ExitSuccess);

@@ -628,7 +628,9 @@ TEST_F(HolvanectlTest, UdevRuleGrantsTheSeatUserAccessToTheDetectorsHidrawNodes)
 TEST_F(HolvanectlTest, ListUnderTheDemoShowsTheVirtualDetector) {
     const auto result = Holvanectl({"--demo", "list"});
     EXPECT_EQ(result.status, ExitSuccess);
-    EXPECT_EQ(result.out, "Detectors (entry 0 is the one used):\n  0  virtual:vantor  2f1a:0001\n");
+    EXPECT_EQ(result.out,
+              "Detectors (--device takes the number or the path; without it, entry 0 is "
+              "used):\n  0  virtual:vantor  2f1a:0001\n");
 }
 
 }  // namespace
