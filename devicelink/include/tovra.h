@@ -68,6 +68,12 @@
 
 #include <stdint.h>
 
+/* The library's version; the shared library's file name carries the same numbers
+ * (libtovra.so.MAJOR.MINOR.PATCH). Usable in #if. */
+#define TOVRA_VERSION_MAJOR 1
+#define TOVRA_VERSION_MINOR 0
+#define TOVRA_VERSION_PATCH 2
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define TOVRA_CALL __stdcall
 #else
@@ -183,18 +189,20 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
 
-/* How the newest DEV_SetParameter or DEV_GetParameter on this device ended, for a caller that
- * must tell a refusal from silence and from a link that is gone. The truth bytes of those calls
- * are not affected by it.
- * Returns: one of the codes below; TOVRA_PARAM_NOT_SENT before the first request and on a
- *   device that is not open.
- * Blocks: never. */
+/* How a parameter request ended, as DEV_GetParameterResult tells it. */
 #define TOVRA_PARAM_ACCEPTED 0  /* acknowledged with 0x01 and, for a read, the whole value */
 #define TOVRA_PARAM_REFUSED 1   /* answered with one acknowledgement byte other than 0x01 */
 #define TOVRA_PARAM_NO_ANSWER 2 /* nothing arrived before the deadline */
 #define TOVRA_PARAM_MALFORMED 3 /* a reply short at the deadline, or longer than asked */
 #define TOVRA_PARAM_NOT_SENT 4  /* the request could not be sent whole */
 #define TOVRA_PARAM_LINK_GONE 5 /* the transport reports the device gone */
+
+/* How the newest DEV_SetParameter or DEV_GetParameter on this device ended, for a caller that
+ * must tell a refusal from silence and from a link that is gone. The truth bytes of those calls
+ * are not affected by it.
+ * Returns: one of the TOVRA_PARAM_ codes above; TOVRA_PARAM_NOT_SENT before the first request
+ *   and on a device that is not open.
+ * Blocks: never. */
 TOVRA_API int32_t TOVRA_CALL DEV_GetParameterResult(TOVRA_DEV dev);
 
 /* Sends length bytes of text as one frame on the control channel, then the pending report.

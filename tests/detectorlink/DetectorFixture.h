@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MemoryHidPlatform.h"
+#include "ParameterIds.h"
 #include "VirtualDetector.h"
 #include "platform/HidPlatform.h"
 
@@ -33,15 +34,13 @@ inline std::vector<Wire> WireLog(const holvane::simulator::VirtualDetector& dete
     return log;
 }
 
-inline constexpr int EndOfUploadId = 55;
-
 // The ids a detector was asked to write, the end-of-upload command among them unless left out;
 // and the ids it was asked to read.
 inline std::vector<int> WrittenIds(const holvane::simulator::VirtualDetector& detector,
                                    bool withEndOfUpload = true) {
     std::vector<int> ids;
     for (const Wire& w : WireLog(detector)) {
-        if (w.write && (withEndOfUpload || w.id != EndOfUploadId)) {
+        if (w.write && (withEndOfUpload || w.id != holvane::FinishUploadId)) {
             ids.push_back(w.id);
         }
     }
@@ -62,7 +61,8 @@ inline std::vector<std::vector<std::uint8_t>> WrittenValues(
     const holvane::simulator::VirtualDetector& detector) {
     std::vector<std::vector<std::uint8_t>> values;
     for (const auto& r : detector.Requests()) {
-        if (r.kind == holvane::simulator::DetectorRequest::Kind::Write && r.id != EndOfUploadId) {
+        if (r.kind == holvane::simulator::DetectorRequest::Kind::Write &&
+            r.id != holvane::FinishUploadId) {
             values.push_back(r.value);
         }
     }

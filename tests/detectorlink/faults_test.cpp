@@ -188,15 +188,19 @@ TEST_F(FaultsTest, Restore) {
 
 TEST_F(FaultsTest, ModeUpload) {
     // The fault hits the read that tells whether My Mode 1 holds a mode. Only a refusal says
-    // the slot is empty; every other fault asks, and the answer here is no.
+    // the slot is empty; a link that is gone ends the upload before the question; every other
+    // fault asks, and the answer here is no.
+    using R = TransferOutcome::Result;
     struct Row {
         Fault fault;
-        bool asked;
+        int questions;
+        R result;
     };
     const std::vector<Row> rows = {
-        {Fault::Late, true},     {Fault::Lost, true},    {Fault::OneShort, true},
-        {Fault::OneLong, true},  {Fault::Silence, true}, {Fault::Refusal, false},
-        {Fault::LinkGone, true},
+        {Fault::Late, 1, R::Cancelled},          {Fault::Lost, 1, R::Cancelled},
+        {Fault::OneShort, 1, R::Cancelled},      {Fault::OneLong, 1, R::Cancelled},
+        {Fault::Silence, 1, R::Cancelled},       {Fault::Refusal, 0, R::Done},
+        {Fault::LinkGone, 0, R::TransferFailed},
     };
     ModeRecord upload{};
     upload.fill(0x21);
@@ -211,20 +215,17 @@ TEST_F(FaultsTest, ModeUpload) {
             ++questions;
             return false;
         });
-        if (!row.asked) {
+        EXPECT_EQ(questions, row.questions);
+        EXPECT_EQ(outcome.result, row.result) << outcome.message;
+        if (row.result == R::Done) {
             // The detector said there is no mode: written without a question.
-            EXPECT_EQ(questions, 0);
-            EXPECT_TRUE(outcome.Succeeded()) << outcome.message;
             EXPECT_EQ(detector.Mode(4)[0], 0x21);
             continue;
         }
-        if (row.fault == Fault::LinkGone && questions == 0) {
-            // A transport that reports the device gone fails before the question.
-            EXPECT_EQ(outcome.message, messages::CouldNotUploadMode);
-        } else {
-            EXPECT_EQ(questions, 1);
-            EXPECT_EQ(outcome.result, TransferOutcome::Result::Cancelled);
+        if (row.result == R::Cancelled) {
             EXPECT_TRUE(outcome.slotUnknown);
+        } else {
+            EXPECT_EQ(outcome.message, messages::CouldNotUploadMode);
         }
         EXPECT_EQ(detector.Mode(4), before);
         EXPECT_EQ(detector.FinishUploadCount(), 0);

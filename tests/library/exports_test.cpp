@@ -1,6 +1,6 @@
 // The one export list names exactly what the public header declares, what the shared library
 // exports (with C linkage, and nothing else) and what the module-definition file of the
-// Windows build lists.
+// Windows build lists; the header's version is the library's.
 #include <dlfcn.h>
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "tovra.h"
+
 namespace {
 
 using Names = std::set<std::string>;
@@ -26,30 +28,40 @@ std::string FileText(const std::string& path) {
     return text.str();
 }
 
-// One name a line; blank lines and lines starting with '#' are skipped.
-Names ExportList() {
+// One name a line, in the list's order; blank lines and lines starting with '#' are skipped.
+std::vector<std::string> ExportListInOrder() {
     std::istringstream in(FileText(TOVRA_EXPORT_LIST));
-    Names names;
+    std::vector<std::string> names;
     for (std::string line; std::getline(in, line);) {
         line.erase(0, line.find_first_not_of(" \t\r"));
         line.erase(line.find_last_not_of(" \t\r") + 1);
         if (!line.empty() && line[0] != '#') {
-            names.insert(line);
+            names.push_back(line);
         }
     }
     return names;
 }
 
-// The functions the public header declares: every "TOVRA_CALL name(".
-Names HeaderFunctions() {
+Names ExportList() {
+    const auto names = ExportListInOrder();
+    return Names(names.begin(), names.end());
+}
+
+// The functions the public header declares, in its order: every "TOVRA_CALL name(".
+std::vector<std::string> HeaderFunctionsInOrder() {
     const std::string text = FileText(TOVRA_PUBLIC_HEADER);
     const std::regex declaration(R"(TOVRA_CALL\s+([A-Za-z_][A-Za-z0-9_]*)\s*\()");
-    Names names;
+    std::vector<std::string> names;
     for (auto it = std::sregex_iterator(text.begin(), text.end(), declaration);
          it != std::sregex_iterator(); ++it) {
-        names.insert((*it)[1].str());
+        names.push_back((*it)[1].str());
     }
     return names;
+}
+
+Names HeaderFunctions() {
+    const auto names = HeaderFunctionsInOrder();
+    return Names(names.begin(), names.end());
 }
 
 // The names after EXPORTS in a module-definition file (';' starts a comment).
@@ -139,6 +151,22 @@ TEST(ExportsTest, EveryPlaceNamesExactlyTheListedFunctions) {
         EXPECT_EQ(Missing(listed, place.names), "") << "listed but not there";
         EXPECT_EQ(Missing(place.names, listed), "") << "there but not listed";
     }
+}
+
+// The list is read beside the header: it keeps the header's order.
+TEST(ExportsTest, ListFollowsTheHeadersOrder) {
+    EXPECT_EQ(ExportListInOrder(), HeaderFunctionsInOrder());
+}
+
+// The header's version macros are the version the library is built as, which the shared
+// library's file name carries too.
+TEST(ExportsTest, HeaderVersionIsTheLibrarysVersion) {
+    const std::string version = std::to_string(TOVRA_VERSION_MAJOR) + "." +
+                                std::to_string(TOVRA_VERSION_MINOR) + "." +
+                                std::to_string(TOVRA_VERSION_PATCH);
+    EXPECT_EQ(version, TOVRA_LIBRARY_VERSION);
+    const std::string file = TOVRA_SHARED_LIBRARY;
+    EXPECT_TRUE(file.ends_with(".so." + version)) << file;
 }
 
 TEST(ExportsTest, SharedLibraryLoadsAndBindsEveryName) {

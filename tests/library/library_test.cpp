@@ -19,12 +19,14 @@
 #include "Records.h"
 #include "Usbhid.h"
 #include "VirtualDetector.h"
+#include "WaitUntil.h"
 #include "platform/HidPlatform.h"
 #include "tovra.h"
 
 using holvane::simulator::MemoryHidInterface;
 using holvane::simulator::MemoryHidPlatform;
 using holvane::simulator::VirtualDetector;
+using holvane::test::WaitUntil;
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
 using Bytes = std::vector<std::uint8_t>;
@@ -323,12 +325,12 @@ TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
     AddDetector();
     TOVRA_DEV dev = OpenDevice();
     std::uint8_t prefs[16];
+    // The reader is waiting for a report when the pause comes: what that read brings is held
+    // back until the resume.
+    ASSERT_TRUE(WaitUntil([&] { return platform.ReadCalls(DetectorPath) > 0; }));
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Pause(dev), 1);
     EXPECT_EQ(DEV_Resume(dev), 1);
-    // The reader is waiting for a report while the pause comes: what that read brings is held
-    // back until the resume.
-    std::this_thread::sleep_for(milliseconds(100));
     EXPECT_EQ(DEV_GetParameter(dev, 1, prefs, 16, 50), 0);  // still paused: time-out
     EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_NO_ANSWER);
     EXPECT_EQ(DEV_Resume(dev), 1);
@@ -360,7 +362,9 @@ TEST_F(LibraryTest, DeleteOfARunningDeviceDoesNotWaitOutTheReadersWait) {
         if (c.linkLost) {
             d.LoseLink();
         }
-        std::this_thread::sleep_for(milliseconds(50));
+        // Once the reader waits in its first read, half a second passes in which it may read
+        // again at most when that wait ends.
+        ASSERT_TRUE(WaitUntil([&] { return platform.ReadCalls(path) > 0; }));
         const int before = platform.ReadCalls(path);
         std::this_thread::sleep_for(milliseconds(500));
         EXPECT_LE(platform.ReadCalls(path) - before, 2) << "an idle reader must not poll";
@@ -531,12 +535,17 @@ TEST_F(LibraryTest, ControlChannelStrings) {
     Bytes wire(reports[0].begin() + 1, reports[0].begin() + 1 + 11);
     wire[1] = 0;  // the sequence number
     EXPECT_THAT(wire, ElementsAreArray(Frame(0, {'p', 'i', 'n', 'g', '\r'})));
-    // Two control frames arrive, the first empty.
+    // Two control frames arrive, the first empty, and behind them a frame on a data stream that
+    // tells when the reader has passed them on.
+    TOVRA_STRM marker = DEV_OpenStream(dev, 5, 0);
+    ASSERT_NE(marker, nullptr);
     Bytes in = Frame(0, {});
-    const Bytes hello = Frame(0, {'h', 'e', 'l', 'l', 'o'});
-    in.insert(in.end(), hello.begin(), hello.end());
+    for (const Bytes& frame : {Frame(0, {'h', 'e', 'l', 'l', 'o'}), Frame(6, {'!'})}) {
+        in.insert(in.end(), frame.begin(), frame.end());
+    }
     ASSERT_TRUE(platform.InjectInputReport("mem:raw", Report(in)));
-    std::this_thread::sleep_for(milliseconds(150));
+    char mark = 0;
+    ASSERT_TRUE(WaitUntil([&] { return STRM_Read(marker, &mark, 1) == 1; }));
     char buffer[8];
     std::memset(buffer, 'z', sizeof buffer);
     EXPECT_EQ(DEV_ReceiveString(dev, buffer, 1), 0);  // takes only the empty frame
@@ -574,12 +583,8 @@ TEST_F(LibraryTest, DataStreams) {
     char buffer[8] = {};
     EXPECT_EQ(STRM_Read(strm, buffer, 8), 0);
     ASSERT_TRUE(platform.InjectInputReport("mem:raw", Report(Frame(6, {'x', 'y'}))));
-    const auto deadline = steady_clock::now() + milliseconds(500);
     std::int32_t got = 0;
-    while (got == 0 && steady_clock::now() < deadline) {
-        got = STRM_Read(strm, buffer, 8);
-        std::this_thread::sleep_for(milliseconds(2));
-    }
+    EXPECT_TRUE(WaitUntil([&] { return (got = STRM_Read(strm, buffer, 8)) != 0; }));
     EXPECT_EQ(got, 2);
     EXPECT_STREQ(buffer, "xy");
 
@@ -657,8 +662,9 @@ TEST_F(LibraryTest, OnceTheDeviceIsGoneEveryRequestFailsAtOnce) {
     ASSERT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs, 16, 1500), 1);
     // Unplugged while a request waits for an answer that will not come: it is woken.
     detector.SilenceId(holvane::PreferencesId);
+    const std::size_t asked = detector.Requests().size();
     std::thread unplug([&] {
-        std::this_thread::sleep_for(milliseconds(50));
+        WaitUntil([&] { return detector.Requests().size() > asked; });
         gonePlatform.Unplug();
     });
     auto start = steady_clock::now();

@@ -414,11 +414,14 @@ TEST(ParameterExchangeTest, AWaitingRequestIsWokenWhenTheLinkGoes) {
     Link link;
     std::atomic<bool> gone{false};
     ParameterExchange exchange(*link.parameter, milliseconds(500), [&] { return gone.load(); });
-    std::thread unplug([&] {
-        std::this_thread::sleep_for(milliseconds(30));
-        gone = true;
-        link.parameter->Interrupt();
-    });
+    // The link goes from another thread once the request is on its way.
+    std::thread unplug;
+    link.pipe.onFlush = [&](const Bytes&) {
+        unplug = std::thread([&] {
+            gone = true;
+            link.parameter->Interrupt();
+        });
+    };
     std::uint8_t buffer[2] = {};
     const auto start = steady_clock::now();
     EXPECT_EQ(exchange.Get(1, buffer, 2, 1500), Result::LinkGone);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <span>
 
 #include "PatternGrid.h"
+#include "SettingsRows.h"
 #include "VirtualDetector.h"
 
 using namespace holvane;
@@ -20,10 +23,6 @@ int OnCells(const PatternRecord& pattern) {
         }
     }
     return on;
-}
-
-bool Within(std::uint8_t value, int low, int high) {
-    return value >= low && value <= high;
 }
 
 }  // namespace
@@ -56,26 +55,30 @@ TEST(DemoContentTest, SeedsTwoUserModesAndRecognisablePatterns) {
     EXPECT_FALSE(PatternCell(diagonal, 0, 49));
 }
 
+// Every byte a settings grid shows is one the grid can hold: a list row's byte is one of its
+// items, an integer row's lies within the row's limits.
 TEST(DemoContentTest, SettingsLieWithinTheGridRanges) {
     VirtualDetector detector;
     SeedDemoContent(detector);
+    const auto expectWithinRows = [](std::span<const SettingsRow> rows,
+                                     std::span<const std::uint8_t> record) {
+        for (const SettingsRow& row : rows) {
+            SCOPED_TRACE(row.caption);
+            const std::uint8_t value = record[row.field];
+            if (row.kind == RowKind::Integer) {
+                EXPECT_GE(value, row.minimum);
+                EXPECT_LE(value, row.maximum);
+            } else {
+                EXPECT_NE(std::ranges::find(row.choices, value, &ListChoice::value),
+                          row.choices.end())
+                    << "byte " << int(value);
+            }
+        }
+    };
     for (int slot = 0; slot < ModeSlotCount; ++slot) {
         SCOPED_TRACE(slot);
-        const auto mode = detector.Mode(slot);
-        EXPECT_TRUE(Within(mode[10], 1, 30));
-        EXPECT_TRUE(Within(mode[11], 0, 3));
-        EXPECT_TRUE(Within(mode[12], 0, 3));
-        EXPECT_TRUE(Within(mode[14], 1, 30));
-        EXPECT_TRUE(Within(mode[15], 1, 30));
-        for (int b : {13, 16, 17, 19, 21}) {
-            EXPECT_TRUE(Within(mode[b], 0, 1));
-        }
+        expectWithinRows(ModeSettingsRows, ModeSettingsOf(detector.Mode(slot)));
     }
-    const auto universal = detector.UniversalSettings();
-    EXPECT_TRUE(Within(universal[1], 1, 30));
-    EXPECT_TRUE(Within(universal[3], 0, 30));
-    EXPECT_TRUE(Within(universal[5], 1, 50));
-    EXPECT_TRUE(Within(universal[7], 1, 30));
-    EXPECT_TRUE(Within(universal[8], 1, 11));
-    EXPECT_TRUE(Within(detector.Preferences()[11], 1, 30));
+    expectWithinRows(UniversalSettingsRows, detector.UniversalSettings());
+    expectWithinRows(PreferencesRows, detector.Preferences());
 }

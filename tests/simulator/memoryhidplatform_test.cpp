@@ -10,9 +10,11 @@
 #include "Framecodec.h"
 #include "ParameterIds.h"
 #include "VirtualDetector.h"
+#include "WaitUntil.h"
 
 using namespace holvane;
 using namespace holvane::simulator;
+using holvane::test::WaitUntil;
 using namespace std::chrono_literals;
 using ::testing::ElementsAre;
 
@@ -239,11 +241,12 @@ TEST_F(MemoryHidPlatformTest, CancelReadsEndsEveryWaitOfARead) {
         auto device = platform.Open(c.path);
         ASSERT_NE(device, nullptr);
         c.before();
+        const int readsBefore = platform.ReadCalls(c.path);
         std::thread reader([&device] {
             std::vector<std::uint8_t> buffer(4 * Length);
             EXPECT_EQ(device->Read(buffer.data(), buffer.size(), 5000), 0u);
         });
-        std::this_thread::sleep_for(30ms);
+        EXPECT_TRUE(WaitUntil([&] { return platform.ReadCalls(c.path) > readsBefore; }));
         const auto start = std::chrono::steady_clock::now();
         device->CancelReads();
         reader.join();
