@@ -258,6 +258,8 @@ private:
     void BuildPatternsPage();
     void BuildPatternActions(QWidget* page);
     void BuildPatternPictures(QWidget* page);
+    void BuildKeyboardOrder();
+    void SwitchPage(int step);
     void ConnectSettingsActions();
     void OpenDocument(const QString& fileName);
 

@@ -1,6 +1,8 @@
 #include "WindowStyle.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPen>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
@@ -13,6 +15,7 @@ namespace {
 constexpr int ComboFrame = 2;
 constexpr int ComboArrowWidth = 16;
 constexpr int TabVerticalSpace = 6;
+const QColor FocusColour(0, 84, 166);
 
 class TWindowStyle final : public QProxyStyle {
 public:
@@ -37,6 +40,21 @@ public:
             }
         }
         return QProxyStyle::subControlRect(control, option, part, widget);
+    }
+
+    // The page tab that has the keyboard focus is framed once the keyboard has moved the focus.
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        QProxyStyle::drawControl(element, option, painter, widget);
+        if (element == CE_TabBarTabLabel && option != nullptr &&
+            (option->state & State_HasFocus) != 0 &&
+            (option->state & State_KeyboardFocusChange) != 0) {
+            painter->save();
+            painter->setPen(QPen(FocusColour, 1, Qt::DotLine));
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option->rect.adjusted(3, 2, -4, -3));
+            painter->restore();
+        }
     }
 
     int pixelMetric(PixelMetric metric, const QStyleOption* option,

@@ -297,10 +297,10 @@ TEST_F(WindowLookTest, PanelsLieWhollyInsideTheirPages) {
     }
 }
 
-// Edits a value cell as the user does: moving there opens the editor, Return ends it.
+// Edits a value cell as the user does: a click there opens the editor, Return ends it.
 void EditCell(SettingsGrid& grid, int row, const QString& text) {
-    grid.setFocus();
-    grid.setCurrentCell(row, 1);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      grid.visualItemRect(grid.item(row, 1)).center());
     auto* line = grid.viewport()->findChild<QLineEdit*>();
     ASSERT_NE(line, nullptr) << "no editor on row " << row;
     line->setText(text);
