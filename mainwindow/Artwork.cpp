@@ -1,5 +1,7 @@
 #include "Artwork.h"
 
+#include "WindowStyle.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -106,14 +108,37 @@ QPixmap AboutPicture() {
     return picture;
 }
 
-QPixmap PanelPicture(int height) {
+namespace {
+
+struct PanelShades {
+    QColor top;
+    QColor bottom;
+};
+
+PanelShades ShadesFor(const QPalette& palette) {
+    if (IsDarkPalette(palette)) {
+        const QColor face = palette.color(QPalette::Button);
+        return {face.lighter(125), face.lighter(112)};
+    }
+    return {QColor(232, 240, 249), QColor(246, 249, 253)};
+}
+
+}  // namespace
+
+QColor PanelLightest(const QPalette& palette) {
+    const PanelShades shades = ShadesFor(palette);
+    return shades.top.lightness() > shades.bottom.lightness() ? shades.top : shades.bottom;
+}
+
+QPixmap PanelPicture(int height, const QPalette& palette) {
     QPixmap picture(PanelPictureWidth, height);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing, true);
+    const PanelShades shades = ShadesFor(palette);
     QLinearGradient shade(0, 0, 0, height);
-    shade.setColorAt(0.0, QColor(232, 240, 249));
-    shade.setColorAt(1.0, QColor(246, 249, 253));
+    shade.setColorAt(0.0, shades.top);
+    shade.setColorAt(1.0, shades.bottom);
     QPainterPath panel;
     panel.addRoundedRect(QRectF(0.5, 0.5, PanelPictureWidth - 1, height - 1), 6, 6);
     p.fillPath(panel, shade);

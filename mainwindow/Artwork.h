@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QPalette>
 #include <QPixmap>
 
 namespace holvane {
@@ -15,8 +16,11 @@ inline constexpr int PanelPictureWidth = 465;
 
 QPixmap SplashPicture();
 QPixmap AboutPicture();
-// A soft panel behind one group of controls, PanelPictureWidth wide.
-QPixmap PanelPicture(int height);
+// A soft panel behind one group of controls, PanelPictureWidth wide: light, or in the shades of
+// the palette's buttons where the palette is dark.
+QPixmap PanelPicture(int height, const QPalette& palette);
+// The lightest colour of the panel, that the texts on it must be read against.
+QColor PanelLightest(const QPalette& palette);
 QIcon ProgramIcon();
 
 }  // namespace holvane

@@ -77,7 +77,15 @@ QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor
     font.setBold(bold);
     label->setFont(font);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
+    // On a dark palette the label stands on a dark page or panel; its colour is lightened to be
+    // read on the lighter of the two. The light look keeps its colours as they are.
+    QColor shown = colour;
+    if (IsDarkPalette(palette)) {
+        const QColor page = palette.color(QPalette::Button);
+        const QColor panel = PanelLightest(palette);
+        shown = ReadableOn(colour, panel.lightness() > page.lightness() ? panel : page);
+    }
+    palette.setColor(QPalette::WindowText, shown);
     label->setPalette(palette);
     // The pages paint in the button role, and a child left to itself would take the matching
     // button-text role for its ink; the label's own colour is its window text.
@@ -121,7 +129,7 @@ void Separator(QWidget* parent, int x, int y, int width) {
 
 void Panel(QWidget* page, int top, int height) {
     auto* picture = new QLabel(page);
-    picture->setPixmap(PanelPicture(height));
+    picture->setPixmap(PanelPicture(height, page->palette()));
     picture->setGeometry(1, top, PanelPictureWidth, height);
     picture->lower();
 }

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPalette>
 #include <QPen>
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
 #include <QWidget>
+#include <cmath>
 
 namespace holvane {
 
@@ -75,6 +77,44 @@ QStyle* WindowStyle() {
         return made;
     }();
     return style;
+}
+
+bool IsDarkPalette(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128;
+}
+
+namespace {
+
+double Luminance(const QColor& colour) {
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.red()) + 0.7152 * channel(colour.green()) +
+           0.0722 * channel(colour.blue());
+}
+
+constexpr double ReadableContrast = 4.5;
+
+}  // namespace
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor ReadableOn(const QColor& colour, const QColor& background) {
+    const QColor target = Luminance(background) < 0.18 ? QColor(Qt::white) : QColor(Qt::black);
+    QColor shown = colour;
+    for (int step = 1; step <= 20 && ContrastRatio(shown, background) < ReadableContrast; ++step) {
+        const double t = step / 20.0;
+        shown = QColor::fromRgbF(
+            static_cast<float>(colour.redF() + (target.redF() - colour.redF()) * t),
+            static_cast<float>(colour.greenF() + (target.greenF() - colour.greenF()) * t),
+            static_cast<float>(colour.blueF() + (target.blueF() - colour.blueF()) * t));
+    }
+    return shown.toRgb();
 }
 
 void UseWindowStyle(QWidget& widget) {

@@ -17,12 +17,15 @@
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <map>
 #include <vector>
 
 #include "Mainformunit.h"
 #include "QtTestApp.h"
 #include "ScriptedDialogs.h"
+#include "WindowStyle.h"
 
 namespace holvane {
 namespace {
@@ -371,6 +374,124 @@ TEST_F(WindowLookTest, AFinishedEditLeavesNoHighlightInAnyGrid) {
     EXPECT_EQ(form.ModeSettingsGrid->Text(4), "12");
     EXPECT_EQ(form.GlobalSettingsGrid->Text(6), "5");
     EXPECT_EQ(form.PrefSettingsGrid->Text(0), "9");
+}
+
+// The contrast of a text with what is behind it, measured in the drawn picture: the ink is the
+// pixel farthest from the colour most of the picture has (relative luminances, 1 to 21).
+double Luminance(QRgb colour) {
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) +
+           0.0722 * channel(qBlue(colour));
+}
+
+double MeasuredContrast(const QImage& picture) {
+    const QColor ink = InkOf(picture);
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            ++counts[picture.pixel(x, y)];
+        }
+    }
+    const QRgb background =
+        std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; })->first;
+    const double a = Luminance(ink.rgb());
+    const double b = Luminance(background);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QPalette DarkPalette() {
+    QPalette dark;
+    const QColor window(53, 53, 53);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        dark.setColor(group, QPalette::Window, window);
+        dark.setColor(group, QPalette::WindowText, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Base, QColor(35, 35, 35));
+        dark.setColor(group, QPalette::AlternateBase, window);
+        dark.setColor(group, QPalette::Text, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Button, window);
+        dark.setColor(group, QPalette::ButtonText, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(group, QPalette::HighlightedText, Qt::black);
+    }
+    return dark;
+}
+
+struct TextSample {
+    std::string what;
+    QImage picture;
+};
+
+// Every label, grid caption, grid value and button of the window as drawn, hidden ones shown.
+std::vector<TextSample> TextsOf(TMainForm& form) {
+    std::vector<TextSample> samples;
+    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
+        form.PageControl->setCurrentWidget(page);
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLabel*>(child) != nullptr ||
+                qobject_cast<QPushButton*>(child) != nullptr) {
+                child->show();
+            }
+        }
+        QCoreApplication::processEvents();
+        for (QLabel* label : page->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                samples.push_back({"label \"" + label->text().toStdString() + "\"",
+                                   page->grab(label->geometry()).toImage()});
+            }
+        }
+        for (QPushButton* button : page->findChildren<QPushButton*>()) {
+            samples.push_back(
+                {"button " + button->objectName().toStdString(), button->grab().toImage()});
+        }
+        for (SettingsGrid* grid : page->findChildren<SettingsGrid*>()) {
+            const QImage view = grid->viewport()->grab().toImage();
+            for (int row = 0; row < grid->RowCount(); ++row) {
+                for (int column = 0; column < 2; ++column) {
+                    // The cell without its grid lines.
+                    const QRect cell =
+                        grid->visualItemRect(grid->item(row, column)).adjusted(0, 0, -1, -1);
+                    samples.push_back({grid->objectName().toStdString() + " \"" +
+                                           grid->item(row, column)->text().toStdString() + "\"",
+                                       view.copy(cell)});
+                }
+            }
+        }
+    }
+    return samples;
+}
+
+TEST(WindowContrastTest, EveryTextCanBeReadUnderTheDefaultAndADarkPalette) {
+    testing::TestApplication();
+    const QPalette original = QApplication::palette();
+    struct PaletteCase {
+        const char* name;
+        QPalette palette;
+    };
+    for (const PaletteCase& c : {PaletteCase{"default", original}, {"dark", DarkPalette()}}) {
+        QApplication::setPalette(c.palette);
+        {
+            testing::ScriptedDialogs dialogs;
+            TMainForm form{dialogs};
+            form.show();
+            const bool light = !IsDarkPalette(form.palette());
+            for (const TextSample& sample : TextsOf(form)) {
+                const QColor ink = InkOf(sample.picture);
+                // The light look keeps the described colours of the guidance texts and the
+                // picture captions, which are paler than the rest.
+                if (light &&
+                    (CloseTo(ink, QColor(128, 128, 128)) || CloseTo(ink, QColor(123, 158, 189)))) {
+                    continue;
+                }
+                const double ratio = MeasuredContrast(sample.picture);
+                EXPECT_GE(ratio, 4.5)
+                    << c.name << " palette: " << sample.what << " has contrast " << ratio << ":1";
+            }
+        }
+        QApplication::setPalette(original);
+    }
 }
 
 }  // namespace
