@@ -15,7 +15,9 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
@@ -35,6 +37,11 @@ namespace {
 constexpr int ClientWidth = 480;
 constexpr int ClientHeight = 670;
 constexpr int StatusBarHeight = 19;
+// Room kept on a small screen for the title bar and the frame the window manager adds.
+constexpr int TitleBarAllowance = 40;
+constexpr int FrameAllowance = 4;
+constexpr int MinimumPageViewHeight = 120;
+constexpr int MinimumPageViewWidth = 160;
 
 // The Help menu's links, fixed in the program.
 constexpr char HomePageLink[] = "https://www.korvane.example/consumer/";
@@ -221,9 +228,19 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
 
     BuildMenus();
 
-    auto* client = new QWidget(this);
+    // The pages stand in a frameless scroll area that is exactly as large as they are, unless
+    // the screen is too small for the whole window (FitIntoScreen).
+    auto* client = new QWidget;
     client->setFixedSize(ClientWidth, ClientHeight - StatusBarHeight);
-    setCentralWidget(client);
+    pageView_ = new QScrollArea(this);
+    pageView_->setObjectName(QStringLiteral("PageView"));
+    pageView_->setFrameShape(QFrame::NoFrame);
+    pageView_->setFocusPolicy(Qt::NoFocus);
+    pageView_->setWidget(client);
+    pageView_->viewport()->setBackgroundRole(QPalette::Button);
+    client->setBackgroundRole(QPalette::Button);
+    pageView_->setFixedSize(client->size());
+    setCentralWidget(pageView_);
     PageControl = new QTabWidget(client);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     PageControl->setGeometry(4, 4, 474, 648);
@@ -246,10 +263,7 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     statusBar()->setFixedHeight(StatusBarHeight);
     statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
-    }
+    FitIntoScreen();
 
     // The working state starts all zero, flags false and nothing held; the three records take
     // their defaults and are shown, and every picture shows its empty state.
@@ -268,6 +282,40 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+// The window is placed at the centre of the screen's available area. Where that area is too
+// small for it (large scale factors on small screens), the window is made as large as the area
+// allows with room for a title bar, its pages scroll, and its title bar is kept on the screen.
+void TMainForm::FitIntoScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        adjustSize();
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const QSize pages = pageView_->widget()->size();
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, pageView_);
+    const int chrome = menuBar()->sizeHint().height() + StatusBarHeight;
+    const int roomWidth = available.width() - 2 * FrameAllowance;
+    const int roomHeight = available.height() - TitleBarAllowance - FrameAllowance - chrome;
+    QSize view = pages;
+    if (view.height() > roomHeight) {
+        view.setHeight(std::max(roomHeight, MinimumPageViewHeight));
+        view.setWidth(view.width() + scrollBar);
+    }
+    if (view.width() > roomWidth) {
+        view.setWidth(std::max(roomWidth, MinimumPageViewWidth));
+        view.setHeight(std::min(view.height() + scrollBar, std::max(roomHeight, pages.height())));
+    }
+    pageView_->setFixedSize(view);
+    adjustSize();
+
+    QPoint at = available.center() - frameGeometry().center() + pos();
+    at.setX(std::clamp(at.x(), available.left(),
+                       std::max(available.left(), available.right() - width())));
+    at.setY(std::max(at.y(), available.top()));
+    move(at);
+}
 
 void TMainForm::BuildMenus() {
     QMenuBar* bar = menuBar();

@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class QWidget;
 
@@ -259,6 +260,7 @@ private:
     void BuildPatternActions(QWidget* page);
     void BuildPatternPictures(QWidget* page);
     void BuildKeyboardOrder();
+    void FitIntoScreen();
     void SwitchPage(int step);
     void ConnectSettingsActions();
     void OpenDocument(const QString& fileName);
@@ -266,6 +268,7 @@ private:
     UserDialogs& dialogs_;
     TAboutDlg* aboutDlg_ = nullptr;
     std::array<PatternImage*, PatternEntryCount> patternImages_{};
+    QScrollArea* pageView_ = nullptr;
 };
 
 }  // namespace holvane
