@@ -26,6 +26,7 @@
 
 #include "AboutDlg.h"
 #include "Artwork.h"
+#include "HeadingLabel.h"
 #include "PatternPicture.h"
 #include "SettingsRows.h"
 #include "WindowStyle.h"
@@ -79,10 +80,8 @@ QString FromView(std::string_view text) {
 
 QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor& colour,
               bool bold = false) {
-    auto* label = new QLabel(ShownText(text), parent);
-    QFont font = label->font();
-    font.setBold(bold);
-    label->setFont(font);
+    QLabel* label =
+        bold ? new HeadingLabel(ShownText(text), parent) : new QLabel(ShownText(text), parent);
     QPalette palette = label->palette();
     // On a dark palette the label stands on a dark page or panel; its colour is lightened to be
     // read on the lighter of the two. The light look keeps its colours as they are.

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "Mainformunit.h"
@@ -152,6 +153,99 @@ TEST_F(WindowLookTest, HeadingsAreDrawnBold) {
         EXPECT_GT(QFontMetrics(label->font()).horizontalAdvance(label->text()),
                   QFontMetrics(regular).horizontalAdvance(label->text()))
             << text;
+    }
+}
+
+// A heading as drawn: its darkest pixel, and how wide its strokes are on average (the mean run
+// of pixels nearer the ink than the background along each row).
+struct Strokes {
+    QColor darkest;
+    double width;
+};
+
+Strokes StrokesOf(const QImage& picture, const QColor& background) {
+    QRgb darkest = background.rgb();
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            if (qRed(pixel) + qGreen(pixel) + qBlue(pixel) <
+                qRed(darkest) + qGreen(darkest) + qBlue(darkest)) {
+                darkest = pixel;
+            }
+        }
+    }
+    const int half = Distance(darkest, background.rgb()) / 2;
+    int inkPixels = 0;
+    int runs = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        bool inRun = false;
+        for (int x = 0; x < picture.width(); ++x) {
+            const bool ink = Distance(picture.pixel(x, y), background.rgb()) > half;
+            inkPixels += ink ? 1 : 0;
+            runs += ink && !inRun ? 1 : 0;
+            inRun = ink;
+        }
+    }
+    return {QColor(darkest), runs == 0 ? 0.0 : static_cast<double>(inkPixels) / runs};
+}
+
+TEST_F(WindowLookTest, HeadingsHaveBoldStrokesInTheirColourWithAnyFont) {
+    const QColor settingsHeading(49, 101, 206);
+    const QColor patternsHeading(49, 102, 206);
+    const std::vector<std::tuple<QWidget*, const char*, QColor>> headings = {
+        {form.SettingsTabSheet, "Mode Settings:", settingsHeading},
+        {form.SettingsTabSheet, "Universal Settings:", settingsHeading},
+        {form.SettingsTabSheet, "Preferences:", settingsHeading},
+        {form.PatternsTabSheet, "Current Patterns:", patternsHeading},
+        {form.PatternsTabSheet, "My Patterns:", patternsHeading},
+        {form.PatternsTabSheet, "My Mode Patterns:", patternsHeading},
+    };
+    // The window's own font (with Tahoma's bold face of fonts-wine, which at this size draws
+    // strokes no wider than its regular face), a face with a heavy bold of its own, and a face
+    // whose bold is made up from its regular face.
+    const QString windowFamily = QFontInfo(form.font()).family();
+    for (const QString& family :
+         {windowFamily, QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Math TeX Gyre")}) {
+        for (const auto& [page, text, colour] : headings) {
+            form.PageControl->setCurrentWidget(page);
+            QLabel* label = LabelWithText(page, QString::fromUtf8(text));
+            ASSERT_NE(label, nullptr) << text;
+            QFont font(family);
+            font.setPixelSize(11);
+            font.setBold(true);
+            label->setFont(font);
+            label->adjustSize();
+            QCoreApplication::processEvents();
+            const QImage picture = page->grab(label->geometry()).toImage();
+            const Strokes strokes = StrokesOf(picture, QColor(picture.pixel(0, 0)));
+            // The same text in the regular face, drawn where the heading stands.
+            QLabel regular(label->text(), page);
+            QFont regularFont = font;
+            regularFont.setBold(false);
+            regular.setFont(regularFont);
+            regular.setPalette(label->palette());
+            regular.setForegroundRole(label->foregroundRole());
+            regular.move(label->pos());
+            regular.adjustSize();
+            label->hide();
+            regular.show();
+            QCoreApplication::processEvents();
+            const QImage plainPicture = page->grab(regular.geometry()).toImage();
+            const double plainWidth =
+                StrokesOf(plainPicture, QColor(plainPicture.pixel(0, 0))).width;
+            regular.hide();
+            label->show();
+            const std::string where = family.toStdString() + ": " + text;
+            EXPECT_LE(std::abs(strokes.darkest.red() - colour.red()), 10) << where;
+            EXPECT_LE(std::abs(strokes.darkest.green() - colour.green()), 10) << where;
+            EXPECT_LE(std::abs(strokes.darkest.blue() - colour.blue()), 10)
+                << where << ": darkest pixel (" << strokes.darkest.red() << ", "
+                << strokes.darkest.green() << ", " << strokes.darkest.blue() << ")";
+            // Bold strokes are clearly wider than regular ones.
+            EXPECT_GE(strokes.width, 1.15 * plainWidth)
+                << where << ": strokes " << strokes.width << " px wide, the regular face's "
+                << plainWidth;
+        }
     }
 }
 
