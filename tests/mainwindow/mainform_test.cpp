@@ -199,6 +199,19 @@ TEST_F(MainFormTest, PresentDocumentIsHandedToTheSystem) {
     EXPECT_EQ(dialogs.opened[0], QUrl::fromLocalFile(path));
 }
 
+#ifdef HOLVANE_PROGRAM_DIR
+// The Help menu looks for its documents in the program's folder: the build puts the two that
+// come with the program there, as the installation does.
+TEST(BundledDocumentsTest, AreBuiltBesideTheProgram) {
+    for (const char* name :
+         {"Vantor Tradix User Guide.pdf", "Vantor Tradix Software Licence Agreement.pdf"}) {
+        QFile document(QStringLiteral(HOLVANE_PROGRAM_DIR "/") + QString::fromUtf8(name));
+        ASSERT_TRUE(document.open(QIODevice::ReadOnly)) << document.fileName().toStdString();
+        EXPECT_TRUE(document.read(5).startsWith("%PDF-")) << name;
+    }
+}
+#endif
+
 TEST_F(MainFormTest, AboutShowsTheSameVersionEveryTime) {
     TAboutDlg about;
     form.SetAboutDlg(&about);
