@@ -202,7 +202,13 @@ void SettingsGrid::CommitEdit(int row, const QString& text) {
     if (row < 0 || row >= RowCount()) {
         return;
     }
-    const std::string newText = text.trimmed().toStdString();
+    std::string newText = text.trimmed().toStdString();
+    // An integer row shows the number as the record will hold it: "007" becomes "7".
+    bool isNumber = false;
+    const long long number = text.trimmed().toLongLong(&isNumber);
+    if (isNumber && rows_[static_cast<std::size_t>(row)].kind == RowKind::Integer) {
+        newText = std::to_string(number);
+    }
     if (!RowValue(rows_[static_cast<std::size_t>(row)], newText) || newText == Text(row)) {
         return;
     }
