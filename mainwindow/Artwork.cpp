@@ -1,5 +1,6 @@
 #include "Artwork.h"
 
+#include "ProgramIconArt.h"
 #include "WindowStyle.h"
 
 #include <QFont>
@@ -151,17 +152,8 @@ QPixmap PanelPicture(int height, const QPalette& palette) {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48}) {
-        QPixmap picture(size, size);
-        picture.fill(Qt::transparent);
-        QPainter p(&picture);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Navy);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        const qreal s = size / 16.0;
-        PaintDetector(p, QRectF(4 * s, 10 * s, 8 * s, 3 * s), Gold, qMax(1.0, 1.2 * s));
-        icon.addPixmap(picture);
+    for (const int size : ProgramIconSizes) {
+        icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
     }
     return icon;
 }

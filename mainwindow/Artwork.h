@@ -21,6 +21,9 @@ QPixmap AboutPicture();
 QPixmap PanelPicture(int height, const QPalette& palette);
 // The lightest colour of the panel, that the texts on it must be read against.
 QColor PanelLightest(const QPalette& palette);
+// The sizes of the program's icon, as the launcher's icon files are made too.
+inline constexpr int ProgramIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+// The program's icon: the launcher's drawing (ProgramIconArt) at each of those sizes.
 QIcon ProgramIcon();
 
 }  // namespace holvane

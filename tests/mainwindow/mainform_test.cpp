@@ -5,17 +5,22 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <map>
 
 #include "AboutDlg.h"
+#include "Artwork.h"
 #include "Mainformunit.h"
 #include "QtTestApp.h"
 #include "ScriptedDialogs.h"
+#include "Startup.h"
 
 namespace holvane {
 namespace {
@@ -208,6 +213,50 @@ TEST(BundledDocumentsTest, AreBuiltBesideTheProgram) {
         QFile document(QStringLiteral(HOLVANE_PROGRAM_DIR "/") + QString::fromUtf8(name));
         ASSERT_TRUE(document.open(QIODevice::ReadOnly)) << document.fileName().toStdString();
         EXPECT_TRUE(document.read(5).startsWith("%PDF-")) << name;
+    }
+}
+#endif
+
+// The launchers: each names its program, the program's own desktop file name, the instance name
+// its windows carry on X11 (the program's file name) and the one icon.
+TEST(LauncherTest, EachLauncherMatchesItsProgram) {
+    struct Case {
+        const char* desktopFile;
+        const char* program;
+        const char* name;
+    };
+    for (const Case& c : {Case{ProgramDesktopFile, "holvane", "Holvane"},
+                          Case{DemoDesktopFile, "holvane-demo", "Holvane (demo)"}}) {
+        QFile file(QStringLiteral(HOLVANE_PACKAGING_DIR "/") + QString::fromUtf8(c.desktopFile) +
+                   QStringLiteral(".desktop"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << c.desktopFile;
+        std::map<std::string, std::string> keys;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals > 0) {
+                keys[line.left(equals).toStdString()] = line.mid(equals + 1).toStdString();
+            }
+        }
+        EXPECT_EQ(keys["Name"], c.name) << c.desktopFile;
+        EXPECT_EQ(keys["Exec"], c.program) << c.desktopFile;
+        EXPECT_EQ(keys["StartupWMClass"], c.program) << c.desktopFile;
+        EXPECT_EQ(keys["Icon"], ProgramDesktopFile) << c.desktopFile;
+    }
+}
+
+#ifdef HOLVANE_ICON_DIR
+// The launcher's icon files are the window's icon, size by size.
+TEST(LauncherTest, TheLauncherIconIsTheWindowIcon) {
+    testing::TestApplication();
+    const QIcon window = ProgramIcon();
+    for (const int size : ProgramIconSizes) {
+        const QString path = QStringLiteral(HOLVANE_ICON_DIR "/%1x%1/").arg(size) +
+                             QString::fromUtf8(ProgramDesktopFile) + QStringLiteral(".png");
+        const QImage launcher(path);
+        ASSERT_FALSE(launcher.isNull()) << path.toStdString();
+        EXPECT_EQ(window.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32),
+                  launcher.convertToFormat(QImage::Format_ARGB32))
+            << size;
     }
 }
 #endif
