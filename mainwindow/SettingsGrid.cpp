@@ -61,8 +61,11 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
         const SettingsRow& row = grid_.Rows()[static_cast<std::size_t>(index.row())];
+        // A screen reader names the editor by its row's caption.
+        const QString caption = FromView(row.caption).trimmed();
         if (row.kind == RowKind::List) {
             auto* box = new QComboBox(parent);
+            box->setAccessibleName(caption);
             box->setStyle(grid_.style());
             for (const ListChoice& choice : row.choices) {
                 box->addItem(FromView(choice.text));
@@ -75,6 +78,7 @@ public:
             return box;
         }
         auto* line = new QLineEdit(parent);
+        line->setAccessibleName(caption);
         line->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), line));
         return line;

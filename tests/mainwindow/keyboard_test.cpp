@@ -164,6 +164,7 @@ TEST_F(KeyboardTest, AGridIsOneStopWithArrowsEditsAndCancels) {
     Press(Qt::Key_F2);
     auto* line = qobject_cast<QLineEdit*>(Focused());
     ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->accessibleName(), "Audio Volume Gain");
     line->selectAll();
     QTest::keyClicks(line, QStringLiteral("45"));
     Press(Qt::Key_Return);
@@ -186,6 +187,7 @@ TEST_F(KeyboardTest, AGridIsOneStopWithArrowsEditsAndCancels) {
     ASSERT_EQ(grid.Text(0), "Off");
     Press(Qt::Key_F2);
     ASSERT_NE(qobject_cast<QComboBox*>(Focused()), nullptr);
+    EXPECT_EQ(Focused()->accessibleName(), "Recovery Deep");
     Press(Qt::Key_Up);
     Press(Qt::Key_Return);
     EXPECT_EQ(grid.Text(0), "On");
