@@ -5,6 +5,7 @@
 #include <QPushButton>
 
 #include "Artwork.h"
+#include "HeadingLabel.h"
 #include "HolvaneVersion.h"
 
 namespace holvane {
@@ -41,7 +42,7 @@ TAboutDlg::TAboutDlg(QWidget* parent)
     picture->setPixmap(AboutPicture());
     picture->setGeometry(0, 12, AboutPictureWidth, AboutPictureHeight);
 
-    VersionLabel = new QLabel(QStringLiteral("VersionLabel"), this);
+    VersionLabel = new HeadingLabel(QStringLiteral("VersionLabel"), this);
     VersionLabel->setObjectName(QStringLiteral("VersionLabel"));
     QFont bold = font();
     bold.setBold(true);

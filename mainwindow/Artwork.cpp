@@ -1,5 +1,8 @@
 #include "Artwork.h"
 
+#include "ProgramIconArt.h"
+#include "WindowStyle.h"
+
 #include <QFont>
 #include <QLinearGradient>
 #include <QPainter>
@@ -106,14 +109,37 @@ QPixmap AboutPicture() {
     return picture;
 }
 
-QPixmap PanelPicture(int height) {
+namespace {
+
+struct PanelShades {
+    QColor top;
+    QColor bottom;
+};
+
+PanelShades ShadesFor(const QPalette& palette) {
+    if (IsDarkPalette(palette)) {
+        const QColor face = palette.color(QPalette::Button);
+        return {face.lighter(125), face.lighter(112)};
+    }
+    return {QColor(232, 240, 249), QColor(246, 249, 253)};
+}
+
+}  // namespace
+
+QColor PanelLightest(const QPalette& palette) {
+    const PanelShades shades = ShadesFor(palette);
+    return shades.top.lightness() > shades.bottom.lightness() ? shades.top : shades.bottom;
+}
+
+QPixmap PanelPicture(int height, const QPalette& palette) {
     QPixmap picture(PanelPictureWidth, height);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing, true);
+    const PanelShades shades = ShadesFor(palette);
     QLinearGradient shade(0, 0, 0, height);
-    shade.setColorAt(0.0, QColor(232, 240, 249));
-    shade.setColorAt(1.0, QColor(246, 249, 253));
+    shade.setColorAt(0.0, shades.top);
+    shade.setColorAt(1.0, shades.bottom);
     QPainterPath panel;
     panel.addRoundedRect(QRectF(0.5, 0.5, PanelPictureWidth - 1, height - 1), 6, 6);
     p.fillPath(panel, shade);
@@ -126,17 +152,8 @@ QPixmap PanelPicture(int height) {
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (const int size : {16, 32, 48}) {
-        QPixmap picture(size, size);
-        picture.fill(Qt::transparent);
-        QPainter p(&picture);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Navy);
-        p.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-        const qreal s = size / 16.0;
-        PaintDetector(p, QRectF(4 * s, 10 * s, 8 * s, 3 * s), Gold, qMax(1.0, 1.2 * s));
-        icon.addPixmap(picture);
+    for (const int size : ProgramIconSizes) {
+        icon.addPixmap(QPixmap::fromImage(DrawProgramIcon(size)));
     }
     return icon;
 }

@@ -15,13 +15,18 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "AboutDlg.h"
 #include "Artwork.h"
+#include "HeadingLabel.h"
 #include "PatternPicture.h"
 #include "SettingsRows.h"
 #include "WindowStyle.h"
@@ -33,6 +38,11 @@ namespace {
 constexpr int ClientWidth = 480;
 constexpr int ClientHeight = 670;
 constexpr int StatusBarHeight = 19;
+// Room kept on a small screen for the title bar and the frame the window manager adds.
+constexpr int TitleBarAllowance = 40;
+constexpr int FrameAllowance = 4;
+constexpr int MinimumPageViewHeight = 120;
+constexpr int MinimumPageViewWidth = 160;
 
 // The Help menu's links, fixed in the program.
 constexpr char HomePageLink[] = "https://www.korvane.example/consumer/";
@@ -70,12 +80,18 @@ QString FromView(std::string_view text) {
 
 QLabel* Label(QWidget* parent, std::string_view text, int x, int y, const QColor& colour,
               bool bold = false) {
-    auto* label = new QLabel(ShownText(text), parent);
-    QFont font = label->font();
-    font.setBold(bold);
-    label->setFont(font);
+    QLabel* label =
+        bold ? new HeadingLabel(ShownText(text), parent) : new QLabel(ShownText(text), parent);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, colour);
+    // On a dark palette the label stands on a dark page or panel; its colour is lightened to be
+    // read on the lighter of the two. The light look keeps its colours as they are.
+    QColor shown = colour;
+    if (IsDarkPalette(palette)) {
+        const QColor page = palette.color(QPalette::Button);
+        const QColor panel = PanelLightest(palette);
+        shown = ReadableOn(colour, panel.lightness() > page.lightness() ? panel : page);
+    }
+    palette.setColor(QPalette::WindowText, shown);
     label->setPalette(palette);
     // The pages paint in the button role, and a child left to itself would take the matching
     // button-text role for its ink; the label's own colour is its window text.
@@ -94,10 +110,16 @@ QPushButton* Button(QWidget* parent, const char* name, const char* caption, cons
     return button;
 }
 
-QComboBox* ComboBox(QWidget* parent, const char* name, int x, int y, int width,
-                    const QStringList& items) {
+// A drop-down list, named for screen readers by the text that asks for it.
+QComboBox* ComboBox(QWidget* parent, const char* name, const QLabel* caption, int x, int y,
+                    int width, const QStringList& items) {
     auto* box = new QComboBox(parent);
     box->setObjectName(QString::fromUtf8(name));
+    QString spoken = caption->text().simplified();
+    if (spoken.endsWith(u':')) {
+        spoken.chop(1);
+    }
+    box->setAccessibleName(spoken);
     box->addItems(items);
     box->setCurrentIndex(-1);
     box->setGeometry(x, y, width, 21);
@@ -113,15 +135,16 @@ void Separator(QWidget* parent, int x, int y, int width) {
 
 void Panel(QWidget* page, int top, int height) {
     auto* picture = new QLabel(page);
-    picture->setPixmap(PanelPicture(height));
+    picture->setPixmap(PanelPicture(height, page->palette()));
     picture->setGeometry(1, top, PanelPictureWidth, height);
     picture->lower();
 }
 
-PatternImage* Picture(QWidget* parent, const char* name, int x, int y, int width = 102,
-                      int height = 73) {
+PatternImage* Picture(QWidget* parent, const char* name, std::string_view accessibleName, int x,
+                      int y, int width = 102, int height = 73) {
     auto* picture = new PatternImage(width, height, parent);
     picture->setObjectName(QString::fromUtf8(name));
+    picture->setAccessibleName(FromView(accessibleName));
     picture->move(x, y);
     return picture;
 }
@@ -204,9 +227,19 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
 
     BuildMenus();
 
-    auto* client = new QWidget(this);
+    // The pages stand in a frameless scroll area that is exactly as large as they are, unless
+    // the screen is too small for the whole window (FitIntoScreen).
+    auto* client = new QWidget;
     client->setFixedSize(ClientWidth, ClientHeight - StatusBarHeight);
-    setCentralWidget(client);
+    pageView_ = new QScrollArea(this);
+    pageView_->setObjectName(QStringLiteral("PageView"));
+    pageView_->setFrameShape(QFrame::NoFrame);
+    pageView_->setFocusPolicy(Qt::NoFocus);
+    pageView_->setWidget(client);
+    pageView_->viewport()->setBackgroundRole(QPalette::Button);
+    client->setBackgroundRole(QPalette::Button);
+    pageView_->setFixedSize(client->size());
+    setCentralWidget(pageView_);
     PageControl = new QTabWidget(client);
     PageControl->setObjectName(QStringLiteral("PageControl"));
     PageControl->setGeometry(4, 4, 474, 648);
@@ -222,16 +255,14 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
     ConnectSettingsActions();
     ConnectPatternsPage();
     ConnectBackupMenu();
+    BuildKeyboardOrder();
     UseWindowStyle(*this);
 
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);
     statusBar()->setSizeGripEnabled(false);
     layout()->setSizeConstraint(QLayout::SetFixedSize);
-    adjustSize();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        move(screen->availableGeometry().center() - frameGeometry().center() + pos());
-    }
+    FitIntoScreen();
 
     // The working state starts all zero, flags false and nothing held; the three records take
     // their defaults and are shown, and every picture shows its empty state.
@@ -250,6 +281,40 @@ TMainForm::TMainForm(UserDialogs& dialogs, QWidget* parent)
 }
 
 TMainForm::~TMainForm() = default;
+
+// The window is placed at the centre of the screen's available area. Where that area is too
+// small for it (large scale factors on small screens), the window is made as large as the area
+// allows with room for a title bar, its pages scroll, and its title bar is kept on the screen.
+void TMainForm::FitIntoScreen() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        adjustSize();
+        return;
+    }
+    const QRect available = screen->availableGeometry();
+    const QSize pages = pageView_->widget()->size();
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, pageView_);
+    const int chrome = menuBar()->sizeHint().height() + StatusBarHeight;
+    const int roomWidth = available.width() - 2 * FrameAllowance;
+    const int roomHeight = available.height() - TitleBarAllowance - FrameAllowance - chrome;
+    QSize view = pages;
+    if (view.height() > roomHeight) {
+        view.setHeight(std::max(roomHeight, MinimumPageViewHeight));
+        view.setWidth(view.width() + scrollBar);
+    }
+    if (view.width() > roomWidth) {
+        view.setWidth(std::max(roomWidth, MinimumPageViewWidth));
+        view.setHeight(std::min(view.height() + scrollBar, std::max(roomHeight, pages.height())));
+    }
+    pageView_->setFixedSize(view);
+    adjustSize();
+
+    QPoint at = available.center() - frameGeometry().center() + pos();
+    at.setX(std::clamp(at.x(), available.left(),
+                       std::max(available.left(), available.right() - width())));
+    at.setY(std::max(at.y(), available.top()));
+    move(at);
+}
 
 void TMainForm::BuildMenus() {
     QMenuBar* bar = menuBar();
@@ -311,19 +376,20 @@ void TMainForm::BuildSettingsPage() {
     Panel(page, 492, 133);
 
     Label(page, "Mode Settings:", 12, 8, SettingsHeadingColour, true);
-    ModePatternImage = Picture(page, "ModePatternImage", 12, 29);
+    ModePatternImage = Picture(page, "ModePatternImage", "Mode Pattern", 12, 29);
     ModePatternImage->setToolTip(QStringLiteral("Mode Pattern"));
     ModePatternImage->PopupMenu()->setObjectName(QStringLiteral("ModePatternPopupMenu"));
     SaveModePattern = ModePatternImage->SaveItem();
     SaveModePattern->setObjectName(QStringLiteral("SaveModePattern"));
 
-    Label(page, "I want to:", 290, 90, GuidanceColour);
+    const QLabel* modeActionsCaption = Label(page, "I want to:", 290, 90, GuidanceColour);
     ModeActionsComboBox = ComboBox(
-        page, "ModeActionsComboBox", 290, 105, 165,
+        page, "ModeActionsComboBox", modeActionsCaption, 290, 105, 165,
         {QStringLiteral("Download Mode from Vantor"), QStringLiteral("Upload Mode to Vantor"),
          QStringLiteral("Save Mode to a File"), QStringLiteral("Open Mode from a File")});
     ModeSettingsGrid = new SettingsGrid(ModeSettingsRows, page);
     ModeSettingsGrid->setObjectName(QStringLiteral("ModeSettingsGrid"));
+    ModeSettingsGrid->setAccessibleName(QStringLiteral("Mode Settings"));
     ModeSettingsGrid->setGeometry(12, 105, 253, 202);
     connect(ModeSettingsGrid, &SettingsGrid::AfterEdit, this,
             &TMainForm::ModeSettingsGridAfterEdit);
@@ -336,19 +402,20 @@ void TMainForm::BuildSettingsPage() {
     DownloadModeLabel->setObjectName(QStringLiteral("DownloadModeLabel"));
     DownloadModeLabel->hide();
     DownloadModeComboBox =
-        ComboBox(page, "DownloadModeComboBox", 324, 184, 129,
+        ComboBox(page, "DownloadModeComboBox", DownloadModeLabel, 324, 184, 129,
                  ModeListItems(&ModeSlotInfo::downloadPosition, DownloadListSize));
     DownloadModeComboBox->hide();
     ModeActionBtn = Button(page, "ModeActionBtn", "Download",
                            "Download the Selected Mode from Vantor", 324, 215, 129);
     ModeActionBtn->hide();
-    UploadModeComboBox = ComboBox(page, "UploadModeComboBox", 324, 256, 129,
+    UploadModeComboBox = ComboBox(page, "UploadModeComboBox", UploadModeLabel, 324, 256, 129,
                                   ModeListItems(&ModeSlotInfo::uploadPosition, UploadListSize));
     UploadModeComboBox->hide();
 
     Label(page, "Universal Settings:", 12, 319, SettingsHeadingColour, true);
     GlobalSettingsGrid = new SettingsGrid(UniversalSettingsRows, page);
     GlobalSettingsGrid->setObjectName(QStringLiteral("GlobalSettingsGrid"));
+    GlobalSettingsGrid->setAccessibleName(QStringLiteral("Universal Settings"));
     GlobalSettingsGrid->setGeometry(12, 341, 253, 142);
     connect(GlobalSettingsGrid, &SettingsGrid::AfterEdit, this,
             &TMainForm::GlobalSettingsGridAfterEdit);
@@ -368,6 +435,7 @@ void TMainForm::BuildSettingsPage() {
     Label(page, "Preferences:", 12, 496, SettingsHeadingColour, true);
     PrefSettingsGrid = new SettingsGrid(PreferencesRows, page);
     PrefSettingsGrid->setObjectName(QStringLiteral("PrefSettingsGrid"));
+    PrefSettingsGrid->setAccessibleName(QStringLiteral("Preferences"));
     PrefSettingsGrid->setGeometry(12, 518, 253, 102);
     connect(PrefSettingsGrid, &SettingsGrid::AfterEdit, this,
             &TMainForm::PrefSettingsGridAfterEdit);
@@ -392,8 +460,8 @@ void TMainForm::BuildPatternsPage() {
 
 // The action selector and the controls of Download All and Upload, each shown when its step is.
 void TMainForm::BuildPatternActions(QWidget* page) {
-    Label(page, "I want to:", 12, 12, GuidanceColour);
-    PatternActionsComboBox = ComboBox(page, "PatternActionsComboBox", 12, 28, 189,
+    const QLabel* actionsCaption = Label(page, "I want to:", 12, 12, GuidanceColour);
+    PatternActionsComboBox = ComboBox(page, "PatternActionsComboBox", actionsCaption, 12, 28, 189,
                                       {QStringLiteral("Download all patterns from Vantor"),
                                        QStringLiteral("Upload a pattern to Vantor")});
     DownloadAllBtn = Button(page, "DownloadAllBtn", "Download All",
@@ -404,8 +472,8 @@ void TMainForm::BuildPatternActions(QWidget* page) {
     UploadPatternStep1Label->hide();
     OpenPatternBtn = Button(page, "OpenPatternBtn", "Open...", "Open a File ", 12, 86, 120);
     OpenPatternBtn->hide();
-    ExchangeImage = Picture(page, "ExchangeImage", 140, 86, SmallPatternPictureWidth,
-                            SmallPatternPictureHeight);
+    ExchangeImage = Picture(page, "ExchangeImage", "Pattern opened from a file", 140, 86,
+                            SmallPatternPictureWidth, SmallPatternPictureHeight);
     ExchangeImage->PopupMenu()->setObjectName(QStringLiteral("ExchangePtrnPopupMenu"));
     ExchangeImage->hide();
     UploadPatternStep2Label =
@@ -416,7 +484,8 @@ void TMainForm::BuildPatternActions(QWidget* page) {
     for (const PatternSlotInfo& slot : PatternSlots) {
         slotNames << FromView(slot.name);
     }
-    UploadPatternComboBox = ComboBox(page, "UploadPatternComboBox", 212, 86, 129, slotNames);
+    UploadPatternComboBox =
+        ComboBox(page, "UploadPatternComboBox", UploadPatternStep2Label, 212, 86, 129, slotNames);
     UploadPatternComboBox->hide();
     UploadPatternBtn =
         Button(page, "UploadPatternBtn", "Upload", "Upload the Pattern to Vantor", 344, 86, 120);
@@ -463,7 +532,8 @@ void TMainForm::BuildPatternPictures(QWidget* page) {
     }};
     for (std::size_t entry = 0; entry < Places.size(); ++entry) {
         const Place& place = Places[entry];
-        PatternImage* picture = Picture(page, place.picture, place.x, place.y);
+        PatternImage* picture =
+            Picture(page, place.picture, PatternSlots[entry].caption, place.x, place.y);
         picture->PopupMenu()->setObjectName(QString::fromUtf8(place.popupMenu));
         picture->SaveItem()->setObjectName(QString::fromUtf8(place.saveItem));
         Label(page, PatternSlots[entry].caption, place.captionX, place.captionY,
@@ -486,6 +556,45 @@ void TMainForm::BuildPatternPictures(QWidget* page) {
     SaveSvMenuItem = SvImage->SaveItem();
     SaveExchangeMenuItem = ExchangeImage->SaveItem();
     SaveExchangeMenuItem->setObjectName(QStringLiteral("SaveExchangeMenuItem"));
+}
+
+// Tab and Shift+Tab go through the page tabs and then the controls of the page on show, group by
+// group: the left column top to bottom, then the right column. Hidden controls are passed over.
+// Ctrl+Tab and Ctrl+Shift+Tab turn the pages wherever the focus is.
+void TMainForm::BuildKeyboardOrder() {
+    std::vector<QWidget*> order = {
+        PageControl->tabBar(), ModePatternImage,       ModeSettingsGrid,   ModeActionsComboBox,
+        DownloadModeComboBox,  ModeActionBtn,          UploadModeComboBox, GlobalSettingsGrid,
+        DownloadGlbBtn,        UploadGlbBtn,           SaveGlbBtn,         OpenGlbBtn,
+        RestoreUniversalBtn,   PrefSettingsGrid,       DownloadPrefBtn,    UploadPrefBtn,
+        RestorePrefBtn,        PatternActionsComboBox, DownloadAllBtn,     OpenPatternBtn,
+        ExchangeImage,         UploadPatternComboBox,  UploadPatternBtn};
+    for (std::size_t entry = 0; entry < ExchangeEntry; ++entry) {
+        order.push_back(patternImages_[entry]);
+    }
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget::setTabOrder(order[i - 1], order[i]);
+    }
+
+    const auto pageKeys = [this](std::initializer_list<QKeySequence> keys, int step) {
+        auto* action = new QAction(this);
+        action->setShortcuts(QList<QKeySequence>(keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, step] { SwitchPage(step); });
+        addAction(action);
+    };
+    pageKeys({QKeySequence(Qt::CTRL | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageDown)}, 1);
+    pageKeys(
+        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab),
+         QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab), QKeySequence(Qt::CTRL | Qt::Key_PageUp)},
+        -1);
+}
+
+// Turns to the next or previous page, round, and puts the focus on the page tabs.
+void TMainForm::SwitchPage(int step) {
+    const int count = PageControl->count();
+    PageControl->setCurrentIndex((PageControl->currentIndex() + step + count) % count);
+    PageControl->tabBar()->setFocus(Qt::TabFocusReason);
 }
 
 std::span<std::uint8_t, ModeSettingsSize> TMainForm::CurrentModeSettings() {

@@ -22,6 +22,7 @@ class QComboBox;
 class QLabel;
 class QMenu;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class QWidget;
 
@@ -258,12 +259,16 @@ private:
     void BuildPatternsPage();
     void BuildPatternActions(QWidget* page);
     void BuildPatternPictures(QWidget* page);
+    void BuildKeyboardOrder();
+    void FitIntoScreen();
+    void SwitchPage(int step);
     void ConnectSettingsActions();
     void OpenDocument(const QString& fileName);
 
     UserDialogs& dialogs_;
     TAboutDlg* aboutDlg_ = nullptr;
     std::array<PatternImage*, PatternEntryCount> patternImages_{};
+    QScrollArea* pageView_ = nullptr;
 };
 
 }  // namespace holvane

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 
@@ -23,6 +24,7 @@ PatternImage::PatternImage(int width, int height, QWidget* parent)
       popupMenu_(new QMenu(this)),
       saveItem_(popupMenu_->addAction(QStringLiteral("Save Pattern..."))) {
     setFixedSize(width, height);
+    setFocusPolicy(Qt::StrongFocus);
     bitmap_.fill(Qt::white);
     saveItem_->setEnabled(false);
 }
@@ -56,10 +58,37 @@ void PatternImage::PlotPixel(int x, int y, Rgb colour) {
 void PatternImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawImage(0, 0, bitmap_);
+    if (hasFocus()) {
+        // Two lines, dark and light, so that the frame shows on any pattern.
+        painter.setPen(QColor(0, 84, 166));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+        painter.setPen(Qt::white);
+        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+    }
 }
 
 void PatternImage::contextMenuEvent(QContextMenuEvent* event) {
-    popupMenu_->popup(event->globalPos());
+    const QPoint at = event->reason() == QContextMenuEvent::Mouse ? event->globalPos()
+                                                                  : mapToGlobal(rect().center());
+    popupMenu_->popup(at);
+}
+
+void PatternImage::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        popupMenu_->popup(mapToGlobal(rect().center()));
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PatternImage::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PatternImage::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 }  // namespace holvane

@@ -32,7 +32,12 @@ protected:
     void PlotPixel(int x, int y, Rgb colour) override;
     void Painted() override { update(); }
     void paintEvent(QPaintEvent* event) override;
+    // The popup menu opens on a right click, and for the focused picture on the menu key or
+    // Shift+F10. The focused picture is framed.
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     QImage bitmap_;

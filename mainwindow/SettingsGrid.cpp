@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QRegularExpressionValidator>
@@ -17,6 +18,11 @@ constexpr int ValueColumn = 1;
 constexpr int ColumnWidth = 124;
 constexpr int RowHeight = 20;
 const QColor CaptionColour(49, 101, 206);
+// The grid is white whatever the system's colours are, so its values are always drawn dark.
+const QColor GridBackground(255, 255, 255);
+const QColor ValueColour(0, 0, 0);
+// The mark of the grid that has the keyboard focus: its frame and its current cell.
+const QColor FocusColour(0, 84, 166);
 
 QString FromView(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -55,8 +61,11 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
                           const QModelIndex& index) const override {
         const SettingsRow& row = grid_.Rows()[static_cast<std::size_t>(index.row())];
+        // A screen reader names the editor by its row's caption.
+        const QString caption = FromView(row.caption).trimmed();
         if (row.kind == RowKind::List) {
             auto* box = new QComboBox(parent);
+            box->setAccessibleName(caption);
             box->setStyle(grid_.style());
             for (const ListChoice& choice : row.choices) {
                 box->addItem(FromView(choice.text));
@@ -69,6 +78,7 @@ public:
             return box;
         }
         auto* line = new QLineEdit(parent);
+        line->setAccessibleName(caption);
         line->setValidator(new QRegularExpressionValidator(
             QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), line));
         return line;
@@ -97,6 +107,19 @@ public:
         editor->setGeometry(option.rect);
     }
 
+    // The current cell of the focused grid is framed, selected or not.
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        if ((option.state & QStyle::State_HasFocus) != 0 && grid_.hasFocus()) {
+            painter->save();
+            painter->setPen(FocusColour);
+            painter->setBrush(Qt::NoBrush);
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+            painter->restore();
+        }
+    }
+
 private:
     SettingsGrid& grid_;
 };
@@ -120,12 +143,22 @@ SettingsGrid::SettingsGrid(std::span<const SettingsRow> rows, QWidget* parent)
     setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
                     QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                     QAbstractItemView::AnyKeyPressed);
+    setTabKeyNavigation(false);
+    setFocusPolicy(Qt::StrongFocus);
     setWordWrap(false);
     setTextElideMode(Qt::ElideNone);
-    // A one-pixel frame: the rows fill the rest of the grid's height exactly.
+    QPalette colours = palette();
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        colours.setColor(group, QPalette::Base, GridBackground);
+        colours.setColor(group, QPalette::Text, ValueColour);
+    }
+    setPalette(colours);
+    // A one-pixel frame: the rows fill the rest of the grid's height exactly. It takes the focus
+    // colour while the grid has the keyboard focus.
     setStyleSheet(
         QStringLiteral("QTableWidget { background: white; gridline-color: rgb(123, 158, 189);"
                        " border: 1px solid rgb(123, 158, 189); }"
+                       "QTableWidget:focus { border: 1px solid rgb(0, 84, 166); }"
                        "QTableWidget::item { padding: 0px; }"));
     setItemDelegateForColumn(CaptionColumn, new CaptionDelegate(this));
     setItemDelegateForColumn(ValueColumn, new ValueDelegate(*this));
@@ -173,7 +206,13 @@ void SettingsGrid::CommitEdit(int row, const QString& text) {
     if (row < 0 || row >= RowCount()) {
         return;
     }
-    const std::string newText = text.trimmed().toStdString();
+    std::string newText = text.trimmed().toStdString();
+    // An integer row shows the number as the record will hold it: "007" becomes "7".
+    bool isNumber = false;
+    const long long number = text.trimmed().toLongLong(&isNumber);
+    if (isNumber && rows_[static_cast<std::size_t>(row)].kind == RowKind::Integer) {
+        newText = std::to_string(number);
+    }
     if (!RowValue(rows_[static_cast<std::size_t>(row)], newText) || newText == Text(row)) {
         return;
     }
@@ -196,11 +235,55 @@ QRect SettingsGrid::CaptionTextRect(const QRect& cell) {
 
 void SettingsGrid::scrollTo(const QModelIndex&, ScrollHint) {}
 
+bool SettingsGrid::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) {
+    if (trigger == CurrentChanged && keyboardMove_) {
+        return false;
+    }
+    return QTableWidget::edit(index, trigger, event);
+}
+
+QModelIndex SettingsGrid::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+    // Only the value cells take the cursor; left and right stay in the row.
+    if (action == MoveLeft || action == MoveRight) {
+        return currentIndex().isValid() ? model()->index(currentIndex().row(), ValueColumn)
+                                        : model()->index(0, ValueColumn);
+    }
+    const QModelIndex moved = QTableWidget::moveCursor(action, modifiers);
+    return moved.isValid() ? model()->index(moved.row(), ValueColumn) : moved;
+}
+
+void SettingsGrid::keyPressEvent(QKeyEvent* event) {
+    keyboardMove_ = true;
+    QTableWidget::keyPressEvent(event);
+    keyboardMove_ = false;
+}
+
+void SettingsGrid::focusInEvent(QFocusEvent* event) {
+    // Coming in by any way but a click, the grid's first value cell is current and marked; no
+    // editor opens until the user asks for one.
+    const bool byKeyboard = event->reason() != Qt::MouseFocusReason;
+    keyboardMove_ = byKeyboard;
+    if (byKeyboard && !currentIndex().isValid() && RowCount() > 0) {
+        setCurrentIndex(model()->index(0, ValueColumn));
+    }
+    QTableWidget::focusInEvent(event);
+    keyboardMove_ = false;
+}
+
 void SettingsGrid::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) {
-    QTableWidget::closeEditor(editor, hint);
-    // Tab and Backtab move on to the next editor; any other end leaves the grid at rest.
-    if (hint != QAbstractItemDelegate::EditNextItem &&
-        hint != QAbstractItemDelegate::EditPreviousItem) {
+    // Tab and Shift+Tab from an editor (its value already committed) leave the grid.
+    const bool toNext = hint == QAbstractItemDelegate::EditNextItem;
+    const bool toPrevious = hint == QAbstractItemDelegate::EditPreviousItem;
+    QTableWidget::closeEditor(editor, toNext || toPrevious ? QAbstractItemDelegate::NoHint : hint);
+    if (toNext || toPrevious) {
+        Unselect();
+        focusNextPrevChild(toNext);
+        return;
+    }
+    if (hasFocus()) {
+        // The keyboard user stays on the cell, framed but not highlighted.
+        clearSelection();
+    } else {
         Unselect();
     }
 }

@@ -46,8 +46,17 @@ public:
     void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
 
 protected:
+    // The grid is one stop of the window's Tab chain. Within it the arrow keys move between the
+    // value cells, F2 or typing opens the editor, Enter commits and Escape cancels; Tab and
+    // Shift+Tab, also from an open editor, go on to the next or previous control. A click on a
+    // value cell opens its editor at once.
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
     // An edit that has ended, and focus that has gone to another control, leave no cell
-    // selected: the grid shows no highlight once the user is done with it.
+    // selected: the grid shows no highlight once the user is done with it. While the grid keeps
+    // the focus its current cell stays framed.
     void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
     void focusOutEvent(QFocusEvent* event) override;
 
@@ -58,6 +67,8 @@ private:
     void Unselect();
 
     std::span<const SettingsRow> rows_;
+    // Set while the keyboard moves the current cell: such a move does not open an editor.
+    bool keyboardMove_ = false;
 };
 
 }  // namespace holvane

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QThread>
 #include <exception>
 #include <memory>
@@ -19,8 +20,9 @@ constexpr unsigned long SplashPauseMs = 3000;
 
 }  // namespace
 
-int RunProgram(const QString& captionNote) {
+int RunProgram(const char* desktopFile, const QString& captionNote) {
     QtUserDialogs dialogs;
+    QGuiApplication::setDesktopFileName(QString::fromUtf8(desktopFile));
     try {
         QApplication::setFont(WindowFont());
         auto splash = std::make_unique<TSplashForm>();

@@ -1,13 +1,22 @@
 #include "UserDialogs.h"
 
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QListView>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QSettings>
+#include <QSplitter>
 #include <QStringList>
+#include <QStyle>
+#include <QTreeView>
+#include <algorithm>
 
 namespace holvane {
 
@@ -95,6 +104,49 @@ private:
     QIcon drive_;
 };
 
+// Qt's dialog opens as narrow as its controls allow, cutting its size, type and date columns
+// and its side bar of places. The side bar is made as wide as its longest place, the columns
+// but the name take the width of what they show, and the dialog opens wide enough for them and
+// a name column of some room.
+void ShowColumnsWhole(QFileDialog& box) {
+    constexpr int NameRoom = 240;
+    constexpr int Padding = 32;
+    const QFontMetrics metrics(box.font());
+    int sidebarWidth = 0;
+    auto* sidebar = box.findChild<QListView*>(QStringLiteral("sidebar"));
+    if (sidebar != nullptr && sidebar->model() != nullptr) {
+        for (int row = 0; row < sidebar->model()->rowCount(); ++row) {
+            const QString place = sidebar->model()->index(row, 0).data().toString();
+            sidebarWidth = std::max(sidebarWidth, metrics.horizontalAdvance(place));
+        }
+        sidebarWidth = std::max(sidebarWidth + sidebar->iconSize().width() + Padding,
+                                sidebar->sizeHintForColumn(0) + 2 * sidebar->frameWidth() +
+                                    sidebar->style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+        sidebar->setMinimumWidth(sidebarWidth);
+    }
+    int columnsWidth = 0;
+    if (auto* files = box.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+        for (int column = 1; column < header->count(); ++column) {
+            header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
+        }
+        // What the columns show at most: a size, a kind, a date and time.
+        for (const QString& sample :
+             {QStringLiteral("1023.9 KiB"), QStringLiteral("Vantor Settings File"),
+              QLocale().toString(QDateTime(QDate(2026, 12, 31), QTime(23, 59)),
+                                 QLocale::ShortFormat)}) {
+            columnsWidth += metrics.horizontalAdvance(sample) + Padding;
+        }
+    }
+    const int width = sidebarWidth + NameRoom + columnsWidth + 2 * Padding;
+    box.resize(std::max(box.sizeHint().width(), width), std::max(box.sizeHint().height(), 420));
+    if (auto* splitter = box.findChild<QSplitter*>(QStringLiteral("splitter"))) {
+        splitter->setSizes({sidebarWidth, width - sidebarWidth});
+    }
+}
+
 bool RunFileDialog(QWidget* owner, FileDialog& dialog, QFileDialog::AcceptMode mode) {
     KeepNoSettingsFiles();
     // Declared first: the dialog uses it until it is gone.
@@ -114,6 +166,7 @@ bool RunFileDialog(QWidget* owner, FileDialog& dialog, QFileDialog::AcceptMode m
         box.setDirectory(last.absolutePath());
         box.selectFile(last.fileName());
     }
+    ShowColumnsWhole(box);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
         return false;
     }

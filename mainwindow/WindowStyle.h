@@ -5,6 +5,9 @@
 // for.
 #pragma once
 
+#include <QColor>
+
+class QPalette;
 class QStyle;
 class QWidget;
 
@@ -15,5 +18,16 @@ QStyle* WindowStyle();
 
 // Gives the widget and everything on it the window style.
 void UseWindowStyle(QWidget& widget);
+
+// A palette of light text on dark windows, as a dark desktop theme gives.
+bool IsDarkPalette(const QPalette& palette);
+
+// How far apart two colours are for the eye: the ratio of their relative luminances, each
+// plus 0.05, the lighter over the darker (1 for equal colours, 21 for black on white).
+double ContrastRatio(const QColor& a, const QColor& b);
+
+// The colour moved towards white on a dark background (towards black on a light one) as little
+// as makes it readable there: a contrast of at least 4.5. A readable colour comes back as it is.
+QColor ReadableOn(const QColor& colour, const QColor& background);
 
 }  // namespace holvane

@@ -21,7 +21,7 @@ int main(int argc, char** argv) {
     int result = 0;
     {
         QApplication application(argc, argv);
-        result = holvane::RunProgram(QStringLiteral("demo detector"));
+        result = holvane::RunProgram(holvane::DemoDesktopFile, QStringLiteral("demo detector"));
     }
     tovra::SetHidPlatform(nullptr);
     return result;

@@ -9,5 +9,5 @@ int main(int argc, char** argv) {
     // The detector link is bound to the library's exports when the program is loaded; the
     // program does not start without libtovra.so. Nothing here touches the detector.
     static_cast<void>(holvane::LibraryImports());
-    return holvane::RunProgram();
+    return holvane::RunProgram(holvane::ProgramDesktopFile);
 }

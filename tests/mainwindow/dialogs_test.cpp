@@ -7,9 +7,14 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QListView>
 #include <QMessageBox>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <functional>
 #include <vector>
 
@@ -146,6 +151,56 @@ TEST(UserDialogsTest, FileDialogTellsAFilesKindWithoutReadingIt) {
         dialog.reject();
     });
     EXPECT_FALSE(dialogs.RunOpenDialog(nullptr, open));
+}
+
+TEST(UserDialogsTest, FileDialogShowsItsColumnsAndPlacesWhole) {
+    testing::TestApplication();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    {
+        QFile file(folder.filePath(QStringLiteral("spring.mode")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(274, 'x'));
+    }
+    QtUserDialogs dialogs;
+    for (const bool save : {false, true}) {
+        FileDialog asked{"Vantor mode files (*.mode)|*.mode", "Mode",
+                         folder.filePath("spring.mode").toStdString()};
+        WhenShown<QFileDialog>([&](QFileDialog& dialog) {
+            auto* files = dialog.findChild<QTreeView*>(QStringLiteral("treeView"));
+            auto* sidebar = dialog.findChild<QListView*>(QStringLiteral("sidebar"));
+            ASSERT_NE(files, nullptr);
+            ASSERT_NE(sidebar, nullptr);
+            // The folder is listed once the dialog's model has read it.
+            ASSERT_TRUE(
+                QTest::qWaitFor([&] { return files->model()->rowCount(files->rootIndex()) > 0; }));
+            QCoreApplication::processEvents();
+            QStyleOptionViewItem option;
+            option.initFrom(files);
+            option.font = files->font();
+            option.decorationSize = files->iconSize();
+            for (int column = 1; column < files->header()->count(); ++column) {
+                int needed = files->header()->sectionSizeHint(column);
+                std::string shown;
+                for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row) {
+                    const QModelIndex index =
+                        files->model()->index(row, column, files->rootIndex());
+                    needed =
+                        std::max(needed, files->itemDelegate()->sizeHint(option, index).width());
+                    shown += index.data().toString().toStdString() + " ";
+                }
+                EXPECT_GE(files->columnWidth(column), needed)
+                    << "column " << column << ": " << shown;
+            }
+            EXPECT_GE(files->columnWidth(0), 120) << "the name column";
+            EXPECT_LE(files->header()->length(), files->viewport()->width());
+            EXPECT_LE(sidebar->sizeHintForColumn(0), sidebar->viewport()->width())
+                << "the side bar";
+            dialog.reject();
+        });
+        EXPECT_FALSE(save ? dialogs.RunSaveDialog(nullptr, asked)
+                          : dialogs.RunOpenDialog(nullptr, asked));
+    }
 }
 
 }  // namespace

@@ -5,17 +5,22 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QIcon>
+#include <QImage>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <map>
 
 #include "AboutDlg.h"
+#include "Artwork.h"
 #include "Mainformunit.h"
 #include "QtTestApp.h"
 #include "ScriptedDialogs.h"
+#include "Startup.h"
 
 namespace holvane {
 namespace {
@@ -198,6 +203,63 @@ TEST_F(MainFormTest, PresentDocumentIsHandedToTheSystem) {
     ASSERT_EQ(dialogs.opened.size(), 1u);
     EXPECT_EQ(dialogs.opened[0], QUrl::fromLocalFile(path));
 }
+
+#ifdef HOLVANE_PROGRAM_DIR
+// The Help menu looks for its documents in the program's folder: the build puts the two that
+// come with the program there, as the installation does.
+TEST(BundledDocumentsTest, AreBuiltBesideTheProgram) {
+    for (const char* name :
+         {"Vantor Tradix User Guide.pdf", "Vantor Tradix Software Licence Agreement.pdf"}) {
+        QFile document(QStringLiteral(HOLVANE_PROGRAM_DIR "/") + QString::fromUtf8(name));
+        ASSERT_TRUE(document.open(QIODevice::ReadOnly)) << document.fileName().toStdString();
+        EXPECT_TRUE(document.read(5).startsWith("%PDF-")) << name;
+    }
+}
+#endif
+
+// The launchers: each names its program, the program's own desktop file name, the instance name
+// its windows carry on X11 (the program's file name) and the one icon.
+TEST(LauncherTest, EachLauncherMatchesItsProgram) {
+    struct Case {
+        const char* desktopFile;
+        const char* program;
+        const char* name;
+    };
+    for (const Case& c : {Case{ProgramDesktopFile, "holvane", "Holvane"},
+                          Case{DemoDesktopFile, "holvane-demo", "Holvane (demo)"}}) {
+        QFile file(QStringLiteral(HOLVANE_PACKAGING_DIR "/") + QString::fromUtf8(c.desktopFile) +
+                   QStringLiteral(".desktop"));
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text)) << c.desktopFile;
+        std::map<std::string, std::string> keys;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const qsizetype equals = line.indexOf('=');
+            if (equals > 0) {
+                keys[line.left(equals).toStdString()] = line.mid(equals + 1).toStdString();
+            }
+        }
+        EXPECT_EQ(keys["Name"], c.name) << c.desktopFile;
+        EXPECT_EQ(keys["Exec"], c.program) << c.desktopFile;
+        EXPECT_EQ(keys["StartupWMClass"], c.program) << c.desktopFile;
+        EXPECT_EQ(keys["Icon"], ProgramDesktopFile) << c.desktopFile;
+    }
+}
+
+#ifdef HOLVANE_ICON_DIR
+// The launcher's icon files are the window's icon, size by size.
+TEST(LauncherTest, TheLauncherIconIsTheWindowIcon) {
+    testing::TestApplication();
+    const QIcon window = ProgramIcon();
+    for (const int size : ProgramIconSizes) {
+        const QString path = QStringLiteral(HOLVANE_ICON_DIR "/%1x%1/").arg(size) +
+                             QString::fromUtf8(ProgramDesktopFile) + QStringLiteral(".png");
+        const QImage launcher(path);
+        ASSERT_FALSE(launcher.isNull()) << path.toStdString();
+        EXPECT_EQ(window.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32),
+                  launcher.convertToFormat(QImage::Format_ARGB32))
+            << size;
+    }
+}
+#endif
 
 TEST_F(MainFormTest, AboutShowsTheSameVersionEveryTime) {
     TAboutDlg about;

@@ -214,13 +214,24 @@ struct LimitCase {
 
 TEST_F(SettingsGridTest, IntegerRowsKeepTheirLimitsAfterAnEdit) {
     const LimitCase cases[] = {
-        {Grid::Mode, 4, "45", "30"},         {Grid::Mode, 4, "0", "1"},
-        {Grid::Mode, 4, "17", "17"},         {Grid::Mode, 8, "-5", "1"},
-        {Grid::Mode, 9, "31", "30"},         {Grid::Universal, 1, "0", "1"},
-        {Grid::Universal, 3, "60", "50"},    {Grid::Universal, 3, "50", "50"},
-        {Grid::Universal, 4, "0", "0"},      {Grid::Universal, 4, "31", "30"},
-        {Grid::Universal, 5, "0", "1"},      {Grid::Universal, 6, "12", "11"},
-        {Grid::Preferences, 0, "300", "30"}, {Grid::Preferences, 0, "0", "1"},
+        {Grid::Mode, 4, "45", "30"},
+        {Grid::Mode, 4, "0", "1"},
+        {Grid::Mode, 4, "17", "17"},
+        {Grid::Mode, 8, "-5", "1"},
+        {Grid::Mode, 9, "31", "30"},
+        {Grid::Universal, 1, "0", "1"},
+        {Grid::Universal, 3, "60", "50"},
+        {Grid::Universal, 3, "50", "50"},
+        {Grid::Universal, 4, "0", "0"},
+        {Grid::Universal, 4, "31", "30"},
+        {Grid::Universal, 5, "0", "1"},
+        {Grid::Universal, 6, "12", "11"},
+        {Grid::Preferences, 0, "300", "30"},
+        {Grid::Preferences, 0, "0", "1"},
+        // The row shows the number the record will hold.
+        {Grid::Mode, 4, "007", "7"},
+        {Grid::Universal, 4, "-0", "0"},
+        {Grid::Preferences, 0, " 012 ", "12"},
     };
     for (const LimitCase& c : cases) {
         SettingsGrid& grid = GridOf(form, c.grid);

@@ -17,12 +17,16 @@
 #include <QStyleOptionComboBox>
 #include <QTabWidget>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
 #include <map>
+#include <tuple>
 #include <vector>
 
 #include "Mainformunit.h"
 #include "QtTestApp.h"
 #include "ScriptedDialogs.h"
+#include "WindowStyle.h"
 
 namespace holvane {
 namespace {
@@ -149,6 +153,99 @@ TEST_F(WindowLookTest, HeadingsAreDrawnBold) {
         EXPECT_GT(QFontMetrics(label->font()).horizontalAdvance(label->text()),
                   QFontMetrics(regular).horizontalAdvance(label->text()))
             << text;
+    }
+}
+
+// A heading as drawn: its darkest pixel, and how wide its strokes are on average (the mean run
+// of pixels nearer the ink than the background along each row).
+struct Strokes {
+    QColor darkest;
+    double width;
+};
+
+Strokes StrokesOf(const QImage& picture, const QColor& background) {
+    QRgb darkest = background.rgb();
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const QRgb pixel = picture.pixel(x, y);
+            if (qRed(pixel) + qGreen(pixel) + qBlue(pixel) <
+                qRed(darkest) + qGreen(darkest) + qBlue(darkest)) {
+                darkest = pixel;
+            }
+        }
+    }
+    const int half = Distance(darkest, background.rgb()) / 2;
+    int inkPixels = 0;
+    int runs = 0;
+    for (int y = 0; y < picture.height(); ++y) {
+        bool inRun = false;
+        for (int x = 0; x < picture.width(); ++x) {
+            const bool ink = Distance(picture.pixel(x, y), background.rgb()) > half;
+            inkPixels += ink ? 1 : 0;
+            runs += ink && !inRun ? 1 : 0;
+            inRun = ink;
+        }
+    }
+    return {QColor(darkest), runs == 0 ? 0.0 : static_cast<double>(inkPixels) / runs};
+}
+
+TEST_F(WindowLookTest, HeadingsHaveBoldStrokesInTheirColourWithAnyFont) {
+    const QColor settingsHeading(49, 101, 206);
+    const QColor patternsHeading(49, 102, 206);
+    const std::vector<std::tuple<QWidget*, const char*, QColor>> headings = {
+        {form.SettingsTabSheet, "Mode Settings:", settingsHeading},
+        {form.SettingsTabSheet, "Universal Settings:", settingsHeading},
+        {form.SettingsTabSheet, "Preferences:", settingsHeading},
+        {form.PatternsTabSheet, "Current Patterns:", patternsHeading},
+        {form.PatternsTabSheet, "My Patterns:", patternsHeading},
+        {form.PatternsTabSheet, "My Mode Patterns:", patternsHeading},
+    };
+    // The window's own font (with Tahoma's bold face of fonts-wine, which at this size draws
+    // strokes no wider than its regular face), a face with a heavy bold of its own, and a face
+    // whose bold is made up from its regular face.
+    const QString windowFamily = QFontInfo(form.font()).family();
+    for (const QString& family :
+         {windowFamily, QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Math TeX Gyre")}) {
+        for (const auto& [page, text, colour] : headings) {
+            form.PageControl->setCurrentWidget(page);
+            QLabel* label = LabelWithText(page, QString::fromUtf8(text));
+            ASSERT_NE(label, nullptr) << text;
+            QFont font(family);
+            font.setPixelSize(11);
+            font.setBold(true);
+            label->setFont(font);
+            label->adjustSize();
+            QCoreApplication::processEvents();
+            const QImage picture = page->grab(label->geometry()).toImage();
+            const Strokes strokes = StrokesOf(picture, QColor(picture.pixel(0, 0)));
+            // The same text in the regular face, drawn where the heading stands.
+            QLabel regular(label->text(), page);
+            QFont regularFont = font;
+            regularFont.setBold(false);
+            regular.setFont(regularFont);
+            regular.setPalette(label->palette());
+            regular.setForegroundRole(label->foregroundRole());
+            regular.move(label->pos());
+            regular.adjustSize();
+            label->hide();
+            regular.show();
+            QCoreApplication::processEvents();
+            const QImage plainPicture = page->grab(regular.geometry()).toImage();
+            const double plainWidth =
+                StrokesOf(plainPicture, QColor(plainPicture.pixel(0, 0))).width;
+            regular.hide();
+            label->show();
+            const std::string where = family.toStdString() + ": " + text;
+            EXPECT_LE(std::abs(strokes.darkest.red() - colour.red()), 10) << where;
+            EXPECT_LE(std::abs(strokes.darkest.green() - colour.green()), 10) << where;
+            EXPECT_LE(std::abs(strokes.darkest.blue() - colour.blue()), 10)
+                << where << ": darkest pixel (" << strokes.darkest.red() << ", "
+                << strokes.darkest.green() << ", " << strokes.darkest.blue() << ")";
+            // Bold strokes are clearly wider than regular ones.
+            EXPECT_GE(strokes.width, 1.15 * plainWidth)
+                << where << ": strokes " << strokes.width << " px wide, the regular face's "
+                << plainWidth;
+        }
     }
 }
 
@@ -297,10 +394,10 @@ TEST_F(WindowLookTest, PanelsLieWhollyInsideTheirPages) {
     }
 }
 
-// Edits a value cell as the user does: moving there opens the editor, Return ends it.
+// Edits a value cell as the user does: a click there opens the editor, Return ends it.
 void EditCell(SettingsGrid& grid, int row, const QString& text) {
-    grid.setFocus();
-    grid.setCurrentCell(row, 1);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier,
+                      grid.visualItemRect(grid.item(row, 1)).center());
     auto* line = grid.viewport()->findChild<QLineEdit*>();
     ASSERT_NE(line, nullptr) << "no editor on row " << row;
     line->setText(text);
@@ -371,6 +468,124 @@ TEST_F(WindowLookTest, AFinishedEditLeavesNoHighlightInAnyGrid) {
     EXPECT_EQ(form.ModeSettingsGrid->Text(4), "12");
     EXPECT_EQ(form.GlobalSettingsGrid->Text(6), "5");
     EXPECT_EQ(form.PrefSettingsGrid->Text(0), "9");
+}
+
+// The contrast of a text with what is behind it, measured in the drawn picture: the ink is the
+// pixel farthest from the colour most of the picture has (relative luminances, 1 to 21).
+double Luminance(QRgb colour) {
+    const auto channel = [](int value) {
+        const double c = value / 255.0;
+        return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(colour)) + 0.7152 * channel(qGreen(colour)) +
+           0.0722 * channel(qBlue(colour));
+}
+
+double MeasuredContrast(const QImage& picture) {
+    const QColor ink = InkOf(picture);
+    std::map<QRgb, int> counts;
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            ++counts[picture.pixel(x, y)];
+        }
+    }
+    const QRgb background =
+        std::ranges::max_element(counts, {}, [](const auto& entry) { return entry.second; })->first;
+    const double a = Luminance(ink.rgb());
+    const double b = Luminance(background);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+QPalette DarkPalette() {
+    QPalette dark;
+    const QColor window(53, 53, 53);
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        dark.setColor(group, QPalette::Window, window);
+        dark.setColor(group, QPalette::WindowText, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Base, QColor(35, 35, 35));
+        dark.setColor(group, QPalette::AlternateBase, window);
+        dark.setColor(group, QPalette::Text, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Button, window);
+        dark.setColor(group, QPalette::ButtonText, QColor(235, 235, 235));
+        dark.setColor(group, QPalette::Highlight, QColor(42, 130, 218));
+        dark.setColor(group, QPalette::HighlightedText, Qt::black);
+    }
+    return dark;
+}
+
+struct TextSample {
+    std::string what;
+    QImage picture;
+};
+
+// Every label, grid caption, grid value and button of the window as drawn, hidden ones shown.
+std::vector<TextSample> TextsOf(TMainForm& form) {
+    std::vector<TextSample> samples;
+    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
+        form.PageControl->setCurrentWidget(page);
+        for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (qobject_cast<QLabel*>(child) != nullptr ||
+                qobject_cast<QPushButton*>(child) != nullptr) {
+                child->show();
+            }
+        }
+        QCoreApplication::processEvents();
+        for (QLabel* label : page->findChildren<QLabel*>()) {
+            if (!label->text().isEmpty()) {
+                samples.push_back({"label \"" + label->text().toStdString() + "\"",
+                                   page->grab(label->geometry()).toImage()});
+            }
+        }
+        for (QPushButton* button : page->findChildren<QPushButton*>()) {
+            samples.push_back(
+                {"button " + button->objectName().toStdString(), button->grab().toImage()});
+        }
+        for (SettingsGrid* grid : page->findChildren<SettingsGrid*>()) {
+            const QImage view = grid->viewport()->grab().toImage();
+            for (int row = 0; row < grid->RowCount(); ++row) {
+                for (int column = 0; column < 2; ++column) {
+                    // The cell without its grid lines.
+                    const QRect cell =
+                        grid->visualItemRect(grid->item(row, column)).adjusted(0, 0, -1, -1);
+                    samples.push_back({grid->objectName().toStdString() + " \"" +
+                                           grid->item(row, column)->text().toStdString() + "\"",
+                                       view.copy(cell)});
+                }
+            }
+        }
+    }
+    return samples;
+}
+
+TEST(WindowContrastTest, EveryTextCanBeReadUnderTheDefaultAndADarkPalette) {
+    testing::TestApplication();
+    const QPalette original = QApplication::palette();
+    struct PaletteCase {
+        const char* name;
+        QPalette palette;
+    };
+    for (const PaletteCase& c : {PaletteCase{"default", original}, {"dark", DarkPalette()}}) {
+        QApplication::setPalette(c.palette);
+        {
+            testing::ScriptedDialogs dialogs;
+            TMainForm form{dialogs};
+            form.show();
+            const bool light = !IsDarkPalette(form.palette());
+            for (const TextSample& sample : TextsOf(form)) {
+                const QColor ink = InkOf(sample.picture);
+                // The light look keeps the described colours of the guidance texts and the
+                // picture captions, which are paler than the rest.
+                if (light &&
+                    (CloseTo(ink, QColor(128, 128, 128)) || CloseTo(ink, QColor(123, 158, 189)))) {
+                    continue;
+                }
+                const double ratio = MeasuredContrast(sample.picture);
+                EXPECT_GE(ratio, 4.5)
+                    << c.name << " palette: " << sample.what << " has contrast " << ratio << ":1";
+            }
+        }
+        QApplication::setPalette(original);
+    }
 }
 
 }  // namespace
