@@ -7,6 +7,8 @@
 #include <QJsonObject>
 
 #include <unistd.h>
+
+#include "../ChildProcess.h"
 #endif
 
 #include <algorithm>
@@ -503,19 +505,45 @@ TEST_F(WriteChecksCliTest, ACopyThatCannotBeMadeStopsTheWrite) {
 
 #if !defined(_WIN32)
 TEST_F(WriteChecksCliTest, AReadOnlyStateFolderStopsTheWrite) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "the superuser may write into any folder";
-    }
-    std::filesystem::create_directory(Path("state"));
+    using childprocess::ChildRun;
+    using childprocess::UnprivilegedId;
+    // The superuser may write into any folder: as root the command runs in a child as an
+    // unprivileged user, who owns the folder but may not write into it.
+    const bool asRoot = ::geteuid() == 0;
+    const std::string state = Path("state");
+    std::filesystem::create_directory(state);
     std::filesystem::permissions(
-        Path("state"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const auto r = Holvanectl({"upload", Path("u.glb")});
-    std::filesystem::permissions(Path("state"), std::filesystem::perms::owner_all);
-    EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_TRUE(Contains(r.err, "permission denied")) << r.err;
-    EXPECT_TRUE(Detector().Requests().empty());
+        Path(""), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                      std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                      std::filesystem::perms::others_exec);
+    std::filesystem::permissions(Path("u.glb"), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_write |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+    if (asRoot) {
+        ASSERT_EQ(::chown(state.c_str(), UnprivilegedId, UnprivilegedId), 0);
+    }
+    std::filesystem::permissions(
+        state, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
+        std::filesystem::perm_options::replace);
+    // The child answers with its exit status, the number of requests the detector saw, and
+    // its messages.
+    const ChildRun run = childprocess::RunInChild(
+        [&] {
+            const auto r = Holvanectl({"upload", Path("u.glb")});
+            return std::to_string(r.status) + " " + std::to_string(Detector().Requests().size()) +
+                   "\n" + r.err;
+        },
+        asRoot, std::chrono::seconds(20));
+    std::filesystem::permissions(state, std::filesystem::perms::owner_all);
+    ASSERT_EQ(run.end, ChildRun::End::Finished);
+    EXPECT_EQ(run.answer.substr(0, run.answer.find('\n')), std::to_string(ExitFailed) + " 0")
+        << "the command wrote or read although no copy could be kept";
+    EXPECT_TRUE(Contains(run.answer, "Nothing was written: the folder for the safety copy"))
+        << run.answer;
+    EXPECT_TRUE(Contains(run.answer, "permission denied")) << run.answer;
+    EXPECT_FALSE(std::filesystem::exists(Path("state/holvane")));
 }
-
 #endif
 
 TEST_F(WriteChecksCliTest, VerifyReadsBackEveryRecordWritten) {
