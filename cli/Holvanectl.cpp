@@ -529,6 +529,8 @@ int CommandRun::Execute() {
             return RunImport(inv_, console_);
         case Command::Set:
             return RunSet(inv_, console_);
+        case Command::Names:
+            return RunNames(inv_, console_);
     }
     return ExitFailed;
 }
