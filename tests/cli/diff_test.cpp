@@ -575,6 +575,43 @@ TEST_F(WriteChecksCliTest, VerifyFindsAWriteTheDetectorForgot) {
     }
 }
 
+#if !defined(_WIN32)
+TEST_F(WriteChecksCliTest, UnderJsonADryRunOrAFailedVerificationPrintsOneDocument) {
+    const auto parsed = [](const std::string& out) {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
+        return doc.object();
+    };
+    for (const Write& w : Writes()) {
+        SCOPED_TRACE(w.file);
+        // A dry run prints what would change as diff --json does, from the detector's side.
+        const auto dry = Holvanectl(Line(w, {"--dry-run", "--json"}));
+        EXPECT_EQ(dry.status, ExitSuccess) << dry.err;
+        const QJsonObject preview = parsed(dry.out);
+        EXPECT_EQ(preview["schema"].toString(), "holvane-diff/1");
+        EXPECT_EQ(preview["new"].toString().toStdString(), Path(w.file));
+        EXPECT_FALSE(preview["differences"].toArray().isEmpty());
+        EXPECT_TRUE(OnlyReads());
+
+        // A verification that finds the write forgotten fails with the error object.
+        Detector().ClearFaults();
+        Detector().ForgetWritesTo(w.changed);
+        const auto verified = Holvanectl(Line(w, {"--verify", "--json"}));
+        EXPECT_EQ(verified.status, ExitFailed);
+        const QJsonObject failure = parsed(verified.out);
+        EXPECT_EQ(failure["schema"].toString(), "holvane-error/1");
+        EXPECT_TRUE(
+            failure["message"].toString().startsWith("The Vantor does not hold what was written"))
+            << verified.out;
+        EXPECT_EQ(failure["exitStatus"].toInt(), ExitFailed);
+        EXPECT_TRUE(Contains(verified.err, std::string("\n") + w.section + "\n")) << verified.err;
+        Detector().ClearFaults();
+        Detector().ClearLog();
+    }
+}
+#endif
+
 TEST_F(WriteChecksCliTest, ADetectorThatGoesAwayBeforeTheReadBackEndsTheVerification) {
     // The safety copy's 14 reads, the write and the end-of-upload go through; the read-back
     // finds the detector gone.
