@@ -78,9 +78,10 @@ std::optional<RecordFile> ReadRecordFile(const std::string& name, Console& conso
     return file;
 }
 
+// A command line that turns out wrong once the file is read: reported as every failure, so that
+// --json names it too.
 int Usage(Console& console, const std::string& message) {
-    console.err << "holvanectl: " << message << "\n";
-    return DiffTrouble;
+    return ReportFailure(console, "holvanectl: " + message, DiffTrouble);
 }
 
 int Print(const DiffReport& report, bool json, Console& console) {

@@ -308,6 +308,29 @@ TEST_F(DetectorDiffTest, AFileIsComparedWithWhatItWouldBeWrittenTo) {
     EXPECT_TRUE(OnlyReads());
 }
 
+#if !defined(_WIN32)
+TEST_F(DetectorDiffTest, UnderJsonTroubleIsTheErrorObjectWithStderrsMessage) {
+    WritePatternFile(Path("p.ptrn"), Detector().Pattern(22));
+    WriteUniversalFile(Path("u.glb"), Detector().UniversalSettings());
+    const std::vector<std::vector<std::string>> lines = {
+        {"diff", Path("p.ptrn"), "--detector", "--json"},
+        {"diff", Path("u.glb"), "--detector", "--slot", "My Mode 1", "--json"},
+        {"diff", Path("u.glb"), Path("none.glb"), "--json"},
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line[1] + " " + line[2]);
+        const auto r = Holvanectl(line);
+        EXPECT_EQ(r.status, 2);
+        const QJsonObject error =
+            QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(error["schema"].toString(), "holvane-error/1") << r.out;
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(error["message"].toString().toStdString() + "\n", r.err);
+        EXPECT_EQ(error["exitStatus"].toInt(), 2);
+    }
+}
+#endif
+
 TEST_F(DetectorDiffTest, ADetectorThatCannotBeReadIsTrouble) {
     WriteBackupFile(Path("all.vantor"), Detector().SaveBackup());
     Detector().LoseLinkAfter(3);
