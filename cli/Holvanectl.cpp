@@ -498,8 +498,12 @@ int CommandRun::Execute() {
             paths.push_back(d.path);
         }
         if (!ChosenDetectorEntry(inv_.device, paths)) {
-            return Fail("No detector listed is " + Quoted(*inv_.device) + " (" +
-                        std::to_string(paths.size()) + " listed).\n" + std::string(ListHint));
+            // For diff a detector it cannot read is trouble, never "different".
+            return ReportFailure(console_,
+                                 "No detector listed is " + Quoted(*inv_.device) + " (" +
+                                     std::to_string(paths.size()) + " listed).\n" +
+                                     std::string(ListHint),
+                                 *inv_.command == Command::Diff ? DiffTrouble : ExitFailed);
         }
     }
     ChooseDetector(inv_.device);

@@ -440,6 +440,8 @@ TEST_F(TwoDetectorsTest, EachCommandAddressesTheDetectorChosen) {
         // backup reads the chosen one.
         ASSERT_EQ(with({"backup", Path("b")}).status, ExitSuccess);
         EXPECT_EQ(FileBytes(Path("b.vantor")), PayloadImage(c.detector->SaveBackup()));
+        // diff --detector compares with the chosen one (the other holds other content).
+        EXPECT_EQ(with({"diff", Path("b.vantor"), "--detector"}).status, 0);
         // download reads it too.
         ASSERT_EQ(with({"download", "universal", "-o", Path("u")}).status, ExitSuccess);
         // upload writes only the chosen one: a changed universal setting arrives there.
@@ -467,6 +469,10 @@ TEST_F(TwoDetectorsTest, EachCommandAddressesTheDetectorChosen) {
                   std::string::npos)
             << result.err;
         EXPECT_EQ(first_.SaveBackup(), first);
+        // For diff that is trouble, never "different".
+        const auto diff = Holvanectl({"diff", Path("o.vantor"), "--detector", "--device", device});
+        EXPECT_EQ(diff.status, 2);
+        EXPECT_EQ(diff.err, result.err);
     }
     EXPECT_EQ(Holvanectl({"show", Path("o.vantor"), "--device", "1"}).status, ExitUsage);
 }
