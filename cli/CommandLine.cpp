@@ -49,7 +49,7 @@ struct CommandInfo {
     std::string_view description;
 };
 
-const std::array<CommandInfo, 11> Commands = {{
+const std::array<CommandInfo, 12> Commands = {{
     {Command::List, "list", "list [--json]", 0, 0, OptJson,
      "Lists the detectors the library would use, in its order, numbered as --device takes\n"
      "them (entry 0 is the one a command talks to without --device), with path and\n"
@@ -132,6 +132,11 @@ const std::array<CommandInfo, 11> Commands = {{
      "backup, --section names the record: \"Current mode\", \"My Mode 1\"..\"My Mode 4\",\n"
      "\"Universal settings\" or \"Preferences\". Unknown captions and values out of the list\n"
      "or the limits are all named, with exit status 1 and the file unchanged."},
+    {Command::Names, "names", "names mode|pattern|section", 1, 1, 0,
+     "Prints the names one kind of place goes by, one per line, as the commands take them:\n"
+     "mode, the mode slots (download mode, upload --slot, diff --slot); pattern, the\n"
+     "pattern slots; section, the records of a backup whose settings set --section names.\n"
+     "The bash completion offers these names."},
 }};
 #undef HOLVANE_WRITE_CHECKS_HELP
 
@@ -465,6 +470,9 @@ std::string Validate(ParseState& state) {
             return "--slot goes with --detector";
         }
     }
+    if (command->command == Command::Names && !NameListOf(inv.operands[0])) {
+        return "names lists mode, pattern or section, not '" + inv.operands[0] + "'";
+    }
     if (command->command == Command::Set) {
         if (inv.operands[0].empty()) {
             return "a file name cannot be empty";
@@ -480,6 +488,17 @@ std::string Validate(ParseState& state) {
 }
 
 }  // namespace
+
+std::optional<NameList> NameListOf(std::string_view word) {
+    constexpr std::pair<std::string_view, NameList> Lists[] = {
+        {"mode", NameList::Mode}, {"pattern", NameList::Pattern}, {"section", NameList::Section}};
+    for (const auto& [name, list] : Lists) {
+        if (EqualsIgnoringCase(word, name)) {
+            return list;
+        }
+    }
+    return std::nullopt;
+}
 
 ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     ParseState state;

@@ -22,7 +22,8 @@ enum class Command {
     Picture,
     Import,
     Set,
-    Diff
+    Diff,
+    Names
 };
 
 // What `download` reads.
@@ -64,6 +65,11 @@ struct Invocation {
 
     bool Simulated() const { return demo || simulate.has_value(); }
 };
+
+// The kinds of name `names` lists.
+enum class NameList { Mode, Pattern, Section };
+// The kind a word names ("mode", "pattern", "section", in any case), if any.
+std::optional<NameList> NameListOf(std::string_view word);
 
 struct ParseOutcome {
     std::optional<Invocation> invocation;  // empty on a usage error

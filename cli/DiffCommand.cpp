@@ -78,9 +78,10 @@ std::optional<RecordFile> ReadRecordFile(const std::string& name, Console& conso
     return file;
 }
 
+// A command line that turns out wrong once the file is read: reported as every failure, so that
+// --json names it too.
 int Usage(Console& console, const std::string& message) {
-    console.err << "holvanectl: " << message << "\n";
-    return DiffTrouble;
+    return ReportFailure(console, "holvanectl: " + message, DiffTrouble);
 }
 
 int Print(const DiffReport& report, bool json, Console& console) {
@@ -217,15 +218,16 @@ void SayWhereTheCopyIs(const std::optional<std::string>& safetyCopy, Console& co
 }
 
 // The end of a verification: what was read back either equals what was sent, or the differences
-// are printed.
+// are printed (to stderr under --json, where stdout holds the error object alone) and the
+// command fails.
 int VerifyOutcome(const DiffReport& report, std::size_t records,
-                  const std::optional<std::string>& safetyCopy, Console& console) {
+                  const std::optional<std::string>& safetyCopy, bool json, Console& console) {
     if (report.differences.empty()) {
         console.err << "verified " << records << (records == 1 ? " record\n" : " records\n");
         return ExitSuccess;
     }
-    console.out << RenderDiffText(report);
-    console.err << "The Vantor does not hold what was written: see the differences above.\n";
+    (json ? console.err : console.out) << RenderDiffText(report);
+    ReportFailure(console, "The Vantor does not hold what was written: see the differences above.");
     SayWhereTheCopyIs(safetyCopy, console);
     return ExitFailed;
 }
@@ -252,7 +254,7 @@ int RunDiff(const Invocation& inv, Console& console) {
 }
 
 int PreviewWrite(const WriteTarget& target, std::span<const std::uint8_t> record,
-                 const std::string& source, Console& console) {
+                 const std::string& source, bool json, Console& console) {
     const HeldRecord held = ReadHeldRecord(target);
     if (held.result == HeldRecord::Result::ConnectFailed ||
         held.result == HeldRecord::Result::ReadFailed) {
@@ -268,12 +270,13 @@ int PreviewWrite(const WriteTarget& target, std::span<const std::uint8_t> record
     }
     Print({DiffRecordName(target.Record()), DetectorSide(target), source,
            DiffHeldRecord(target, held, record, true)},
-          false, console);
+          json, console);
     console.err << "dry run: nothing was written\n";
     return ExitSuccess;
 }
 
-int PreviewRestore(const BackupPayload& payload, const std::string& source, Console& console) {
+int PreviewRestore(const BackupPayload& payload, const std::string& source, bool json,
+                   Console& console) {
     const BackupOutcome held = CreateBackup();
     if (held.result != BackupOutcome::Result::Done) {
         return ReportFailure(console, held.Message());
@@ -281,7 +284,7 @@ int PreviewRestore(const BackupPayload& payload, const std::string& source, Cons
     // User modes the backup does not hold are not written: they stay as they are.
     Print({"backup", DetectorName, source,
            DiffRecords(DiffRecord::Backup, held.payload, RestoredState(held.payload, payload))},
-          false, console);
+          json, console);
     console.err << "dry run: nothing was written\n";
     return ExitSuccess;
 }
@@ -319,7 +322,7 @@ std::optional<std::string> MakeSafetyCopy(bool simulated, Console& console) {
 }
 
 int VerifyWrite(const WriteTarget& target, std::span<const std::uint8_t> record,
-                const std::optional<std::string>& safetyCopy, Console& console) {
+                const std::optional<std::string>& safetyCopy, bool json, Console& console) {
     const HeldRecord held = ReadHeldRecord(target);
     if (held.result == HeldRecord::Result::ConnectFailed ||
         held.result == HeldRecord::Result::ReadFailed) {
@@ -329,11 +332,11 @@ int VerifyWrite(const WriteTarget& target, std::span<const std::uint8_t> record,
     }
     return VerifyOutcome({DiffRecordName(target.Record()), "written", DetectorSide(target),
                           DiffHeldRecord(target, held, record, false)},
-                         1, safetyCopy, console);
+                         1, safetyCopy, json, console);
 }
 
 int VerifyRestore(const BackupPayload& payload, const std::optional<std::string>& safetyCopy,
-                  Console& console) {
+                  bool json, Console& console) {
     const BackupOutcome held = CreateBackup();
     if (held.result != BackupOutcome::Result::Done) {
         ReportFailure(console, ReadBackFailure(held.Message()));
@@ -344,7 +347,7 @@ int VerifyRestore(const BackupPayload& payload, const std::optional<std::string>
     return VerifyOutcome(
         {"backup", "written", DetectorName,
          DiffRecords(DiffRecord::Backup, RestoredState(held.payload, payload), held.payload)},
-        RestoredRecordCount(payload), safetyCopy, console);
+        RestoredRecordCount(payload), safetyCopy, json, console);
 }
 
 }  // namespace holvane::cli

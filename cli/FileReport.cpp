@@ -1,7 +1,6 @@
 #include "FileReport.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <set>
 #include <span>
@@ -11,6 +10,7 @@
 #include "JsonWriter.h"
 #include "Messages.h"
 #include "PatternGrid.h"
+#include "RecordDiff.h"
 #include "SettingsRows.h"
 #include "SettingsText.h"
 
@@ -76,8 +76,7 @@ void AddUserMode(std::vector<ReportSection>& sections, const std::string& name,
 void AddBackupSections(std::vector<ReportSection>& sections, const std::vector<std::uint8_t>& raw) {
     for (std::size_t i = 0; i < RestoreRowCount; ++i) {
         const RestoreRow& row = PayloadRowAt(i);
-        std::string name = row.name;
-        name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+        const std::string name = BackupSectionName(i);
         const std::size_t at = FileBody + row.offset;
         switch (row.kind) {
             case RestoreRow::Kind::Mode:

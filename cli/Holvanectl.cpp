@@ -161,7 +161,7 @@ bool CommandRun::Ask(std::string_view question) {
 int CommandRun::Checked(const WriteTarget& target, std::span<const std::uint8_t> record,
                         const std::function<int()>& write) {
     if (inv_.dryRun) {
-        return PreviewWrite(target, record, inv_.operands[0], console_);
+        return PreviewWrite(target, record, inv_.operands[0], inv_.json, console_);
     }
     std::optional<std::string> copy;
     if (!inv_.noSafetyCopy && !(copy = MakeSafetyCopy(inv_.Simulated(), console_))) {
@@ -172,7 +172,7 @@ int CommandRun::Checked(const WriteTarget& target, std::span<const std::uint8_t>
     if (status != ExitSuccess || !inv_.verify) {
         return status;
     }
-    return VerifyWrite(target, record, copy, console_);
+    return VerifyWrite(target, record, copy, inv_.json, console_);
 }
 
 int CommandRun::List() {
@@ -207,7 +207,7 @@ int CommandRun::Restore() {
         return Fail(OpenFailureText(inv_.operands[0], r, failure, {FileKind::Backup}));
     }
     if (inv_.dryRun) {
-        return PreviewRestore(payload, inv_.operands[0], console_);
+        return PreviewRestore(payload, inv_.operands[0], inv_.json, console_);
     }
     if (!inv_.yes && !console_.readAnswer) {
         return Fail(
@@ -228,7 +228,7 @@ int CommandRun::Restore() {
     switch (outcome.result) {
         case RestoreOutcome::Result::Done:
             WarnIfFinishNotSent(outcome.finishNotSent);
-            return inv_.verify ? VerifyRestore(payload, copy, console_) : ExitSuccess;
+            return inv_.verify ? VerifyRestore(payload, copy, inv_.json, console_) : ExitSuccess;
         case RestoreOutcome::Result::Cancelled:
             return Fail("Nothing was restored.");
         default:
@@ -469,8 +469,10 @@ int CommandRun::ExecuteAndReport() {
         }
         return status;
     }
-    const bool hasOutcome = command == Command::Backup || command == Command::Restore ||
-                            command == Command::Download || command == Command::Upload;
+    // A dry run's report, printed already, is its whole output.
+    const bool hasOutcome = (command == Command::Backup || command == Command::Restore ||
+                             command == Command::Download || command == Command::Upload) &&
+                            !inv_.dryRun;
     if (!inv_.json) {
         if (hasOutcome && status == ExitSuccess) {
             console_.out << RenderOutcomeText(outcome_);
@@ -496,8 +498,12 @@ int CommandRun::Execute() {
             paths.push_back(d.path);
         }
         if (!ChosenDetectorEntry(inv_.device, paths)) {
-            return Fail("No detector listed is " + Quoted(*inv_.device) + " (" +
-                        std::to_string(paths.size()) + " listed).\n" + std::string(ListHint));
+            // For diff a detector it cannot read is trouble, never "different".
+            return ReportFailure(console_,
+                                 "No detector listed is " + Quoted(*inv_.device) + " (" +
+                                     std::to_string(paths.size()) + " listed).\n" +
+                                     std::string(ListHint),
+                                 *inv_.command == Command::Diff ? DiffTrouble : ExitFailed);
         }
     }
     ChooseDetector(inv_.device);
@@ -529,6 +535,8 @@ int CommandRun::Execute() {
             return RunImport(inv_, console_);
         case Command::Set:
             return RunSet(inv_, console_);
+        case Command::Names:
+            return RunNames(inv_, console_);
     }
     return ExitFailed;
 }

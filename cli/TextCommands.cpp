@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <span>
 
+#include "Backup.h"
 #include "FileMessages.h"
 #include "FileReport.h"
 #include "Import.h"
+#include "RecordDiff.h"
+#include "Records.h"
 #include "SettingsText.h"
 #include "StopSignals.h"
 #include "TextCase.h"
@@ -134,6 +137,37 @@ int RunSet(const Invocation& inv, Console& console) {
         return Failed(console, message);
     }
     return SaveImage(console, fileName, *report->kind, image, true);
+}
+
+std::vector<std::string> ListedNames(NameList list) {
+    std::vector<std::string> names;
+    switch (list) {
+        case NameList::Mode:
+            for (int position = 0; position < DownloadListSize; ++position) {
+                names.emplace_back(FindModeSlot(ModeSlotAtDownloadPosition(position))->name);
+            }
+            break;
+        case NameList::Pattern:
+            for (const PatternSlotInfo& slot : PatternSlots) {
+                names.emplace_back(slot.name);
+            }
+            break;
+        case NameList::Section:
+            for (std::size_t row = 0; row < RestoreRowCount; ++row) {
+                if (PayloadRowAt(row).kind != RestoreRow::Kind::Pattern) {
+                    names.push_back(BackupSectionName(row));
+                }
+            }
+            break;
+    }
+    return names;
+}
+
+int RunNames(const Invocation& inv, Console& console) {
+    for (const std::string& name : ListedNames(*NameListOf(inv.operands[0]))) {
+        console.out << name << "\n";
+    }
+    return ExitSuccess;
 }
 
 }  // namespace holvane::cli

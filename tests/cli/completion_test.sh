@@ -1,8 +1,10 @@
 #!/bin/bash
 # The bash completion of holvanectl: each line typed so far and the words it offers, in a folder
 # of sample files. Exit status 1 when any case offers something else.
+# Usage: completion_test.sh COMPLETION HOLVANECTL (the program the completion asks for names)
 set -u
 completion=$(realpath "$1")
+PATH="$(dirname "$(realpath "$2")"):$PATH"
 folder=$(mktemp -d)
 trap 'rm -rf "$folder"' EXIT
 cd "$folder" || exit 1
@@ -44,4 +46,10 @@ check 'e.json sub ' holvanectl import ''
 check 'a.mode c.glb d.vantor sub ' holvanectl set ''
 check 'f.png sub ' holvanectl picture a.mode -o ''
 check 'd.vantor sub ' holvanectl --simulate ''
+check 'names ' holvanectl na
+check 'mode pattern section ' holvanectl names ''
+check 'Current\ Mode ' holvanectl diff a.mode --detector --slot 'Current\ M'
+check 'Current\ mode My\ Mode\ 1 My\ Mode\ 2 My\ Mode\ 3 My\ Mode\ 4 Preferences Universal\ settings ' holvanectl set d.vantor --section ''
+check 'Korvane\ Beach Korvane\ Coins Korvane\ High\ Trash Korvane\ Relics ' holvanectl download mode K
+check 'My\ Mode\ 4\ Pattern ' holvanectl download pattern "'My Mode 4"
 exit $((failures > 0))

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 
 #include <unistd.h>
+
+#include "../ChildProcess.h"
 #endif
 
 #include <algorithm>
@@ -306,6 +308,29 @@ TEST_F(DetectorDiffTest, AFileIsComparedWithWhatItWouldBeWrittenTo) {
     EXPECT_TRUE(OnlyReads());
 }
 
+#if !defined(_WIN32)
+TEST_F(DetectorDiffTest, UnderJsonTroubleIsTheErrorObjectWithStderrsMessage) {
+    WritePatternFile(Path("p.ptrn"), Detector().Pattern(22));
+    WriteUniversalFile(Path("u.glb"), Detector().UniversalSettings());
+    const std::vector<std::vector<std::string>> lines = {
+        {"diff", Path("p.ptrn"), "--detector", "--json"},
+        {"diff", Path("u.glb"), "--detector", "--slot", "My Mode 1", "--json"},
+        {"diff", Path("u.glb"), Path("none.glb"), "--json"},
+    };
+    for (const auto& line : lines) {
+        SCOPED_TRACE(line[1] + " " + line[2]);
+        const auto r = Holvanectl(line);
+        EXPECT_EQ(r.status, 2);
+        const QJsonObject error =
+            QJsonDocument::fromJson(QByteArray::fromStdString(r.out)).object();
+        EXPECT_EQ(error["schema"].toString(), "holvane-error/1") << r.out;
+        EXPECT_FALSE(r.err.empty());
+        EXPECT_EQ(error["message"].toString().toStdString() + "\n", r.err);
+        EXPECT_EQ(error["exitStatus"].toInt(), 2);
+    }
+}
+#endif
+
 TEST_F(DetectorDiffTest, ADetectorThatCannotBeReadIsTrouble) {
     WriteBackupFile(Path("all.vantor"), Detector().SaveBackup());
     Detector().LoseLinkAfter(3);
@@ -503,19 +528,45 @@ TEST_F(WriteChecksCliTest, ACopyThatCannotBeMadeStopsTheWrite) {
 
 #if !defined(_WIN32)
 TEST_F(WriteChecksCliTest, AReadOnlyStateFolderStopsTheWrite) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "the superuser may write into any folder";
-    }
-    std::filesystem::create_directory(Path("state"));
+    using childprocess::ChildRun;
+    using childprocess::UnprivilegedId;
+    // The superuser may write into any folder: as root the command runs in a child as an
+    // unprivileged user, who owns the folder but may not write into it.
+    const bool asRoot = ::geteuid() == 0;
+    const std::string state = Path("state");
+    std::filesystem::create_directory(state);
     std::filesystem::permissions(
-        Path("state"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const auto r = Holvanectl({"upload", Path("u.glb")});
-    std::filesystem::permissions(Path("state"), std::filesystem::perms::owner_all);
-    EXPECT_EQ(r.status, ExitFailed);
-    EXPECT_TRUE(Contains(r.err, "permission denied")) << r.err;
-    EXPECT_TRUE(Detector().Requests().empty());
+        Path(""), std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                      std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                      std::filesystem::perms::others_exec);
+    std::filesystem::permissions(Path("u.glb"), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::owner_write |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+    if (asRoot) {
+        ASSERT_EQ(::chown(state.c_str(), UnprivilegedId, UnprivilegedId), 0);
+    }
+    std::filesystem::permissions(
+        state, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec,
+        std::filesystem::perm_options::replace);
+    // The child answers with its exit status, the number of requests the detector saw, and
+    // its messages.
+    const ChildRun run = childprocess::RunInChild(
+        [&] {
+            const auto r = Holvanectl({"upload", Path("u.glb")});
+            return std::to_string(r.status) + " " + std::to_string(Detector().Requests().size()) +
+                   "\n" + r.err;
+        },
+        asRoot, std::chrono::seconds(20));
+    std::filesystem::permissions(state, std::filesystem::perms::owner_all);
+    ASSERT_EQ(run.end, ChildRun::End::Finished);
+    EXPECT_EQ(run.answer.substr(0, run.answer.find('\n')), std::to_string(ExitFailed) + " 0")
+        << "the command wrote or read although no copy could be kept";
+    EXPECT_TRUE(Contains(run.answer, "Nothing was written: the folder for the safety copy"))
+        << run.answer;
+    EXPECT_TRUE(Contains(run.answer, "permission denied")) << run.answer;
+    EXPECT_FALSE(std::filesystem::exists(Path("state/holvane")));
 }
-
 #endif
 
 TEST_F(WriteChecksCliTest, VerifyReadsBackEveryRecordWritten) {
@@ -546,6 +597,43 @@ TEST_F(WriteChecksCliTest, VerifyFindsAWriteTheDetectorForgot) {
         EXPECT_TRUE(Contains(r.err, "previous detector state saved in ")) << r.err;
     }
 }
+
+#if !defined(_WIN32)
+TEST_F(WriteChecksCliTest, UnderJsonADryRunOrAFailedVerificationPrintsOneDocument) {
+    const auto parsed = [](const std::string& out) {
+        QJsonParseError error{};
+        const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(out), &error);
+        EXPECT_EQ(error.error, QJsonParseError::NoError) << out;
+        return doc.object();
+    };
+    for (const Write& w : Writes()) {
+        SCOPED_TRACE(w.file);
+        // A dry run prints what would change as diff --json does, from the detector's side.
+        const auto dry = Holvanectl(Line(w, {"--dry-run", "--json"}));
+        EXPECT_EQ(dry.status, ExitSuccess) << dry.err;
+        const QJsonObject preview = parsed(dry.out);
+        EXPECT_EQ(preview["schema"].toString(), "holvane-diff/1");
+        EXPECT_EQ(preview["new"].toString().toStdString(), Path(w.file));
+        EXPECT_FALSE(preview["differences"].toArray().isEmpty());
+        EXPECT_TRUE(OnlyReads());
+
+        // A verification that finds the write forgotten fails with the error object.
+        Detector().ClearFaults();
+        Detector().ForgetWritesTo(w.changed);
+        const auto verified = Holvanectl(Line(w, {"--verify", "--json"}));
+        EXPECT_EQ(verified.status, ExitFailed);
+        const QJsonObject failure = parsed(verified.out);
+        EXPECT_EQ(failure["schema"].toString(), "holvane-error/1");
+        EXPECT_TRUE(
+            failure["message"].toString().startsWith("The Vantor does not hold what was written"))
+            << verified.out;
+        EXPECT_EQ(failure["exitStatus"].toInt(), ExitFailed);
+        EXPECT_TRUE(Contains(verified.err, std::string("\n") + w.section + "\n")) << verified.err;
+        Detector().ClearFaults();
+        Detector().ClearLog();
+    }
+}
+#endif
 
 TEST_F(WriteChecksCliTest, ADetectorThatGoesAwayBeforeTheReadBackEndsTheVerification) {
     // The safety copy's 14 reads, the write and the end-of-upload go through; the read-back

@@ -14,6 +14,7 @@
 #include "MemoryHidPlatform.h"
 #include "PatternGrid.h"
 #include "SettingsText.h"
+#include "TextCommands.h"
 #include "VirtualDetector.h"
 #include "platform/HidPlatform.h"
 
@@ -338,6 +339,49 @@ TEST_F(TextCommandsTest, SetChangesTheNamedSettingsWithinTheGridsLimits) {
     EXPECT_EQ(Holvanectl({"set", Path("m.mode"), "Ground"}).status, ExitUsage);
 }
 
+TEST_F(TextCommandsTest, NamesListsTheNamesTheCommandsTake) {
+    // Every slot once, each a name that download takes for its slot.
+    const std::pair<NameList, const char*> slotLists[] = {{NameList::Mode, "mode"},
+                                                          {NameList::Pattern, "pattern"}};
+    for (const auto& [list, kind] : slotLists) {
+        SCOPED_TRACE(kind);
+        const std::vector<std::string> names = ListedNames(list);
+        std::set<int> slots;
+        for (const std::string& name : names) {
+            const std::vector<std::string> line = {"download", kind, name, "-o", "x"};
+            const ParseOutcome parsed = ParseCommandLine(line);
+            ASSERT_TRUE(parsed.invocation) << name << ": " << parsed.error;
+            slots.insert(parsed.invocation->downloadSlot);
+        }
+        EXPECT_EQ(slots.size(), names.size());
+        EXPECT_EQ(static_cast<int>(names.size()),
+                  list == NameList::Mode ? ModeSlotCount : PatternSlotCount);
+        std::string lines;
+        for (const std::string& name : names) {
+            lines += name + "\n";
+        }
+        EXPECT_EQ(Holvanectl({"names", kind}).out, lines);
+    }
+    // The sections are those set offers for a backup that holds every user mode.
+    BackupPayload payload{};
+    for (int k = 0; k <= LastUserModeSlot - FirstUserModeSlot; ++k) {
+        payload[backup::UserModePresent(k)] = 1;
+    }
+    ASSERT_EQ(WriteBackupFile(Path("b.vantor"), payload), FileResult::Success);
+    std::string quoted;
+    std::string lines;
+    for (const std::string& name : ListedNames(NameList::Section)) {
+        quoted += (quoted.empty() ? "\"" : ", \"") + name + "\"";
+        lines += name + "\n";
+    }
+    EXPECT_EQ(Holvanectl({"set", Path("b.vantor"), "Ground=Difficult"}).err,
+              "Nothing was changed: a backup file holds several records of settings: --section "
+              "takes " +
+                  quoted + ".\n");
+    EXPECT_EQ(Holvanectl({"names", "Section"}).out, lines);
+    EXPECT_EQ(Holvanectl({"names", "slots"}).status, ExitUsage);
+}
+
 // Two virtual detectors on one platform: every command that talks to a detector talks to the one
 // --device names, by number or by path, and to entry 0 without it.
 class TwoDetectorsTest : public TextCommandsTest {
@@ -396,6 +440,8 @@ TEST_F(TwoDetectorsTest, EachCommandAddressesTheDetectorChosen) {
         // backup reads the chosen one.
         ASSERT_EQ(with({"backup", Path("b")}).status, ExitSuccess);
         EXPECT_EQ(FileBytes(Path("b.vantor")), PayloadImage(c.detector->SaveBackup()));
+        // diff --detector compares with the chosen one (the other holds other content).
+        EXPECT_EQ(with({"diff", Path("b.vantor"), "--detector"}).status, 0);
         // download reads it too.
         ASSERT_EQ(with({"download", "universal", "-o", Path("u")}).status, ExitSuccess);
         // upload writes only the chosen one: a changed universal setting arrives there.
@@ -423,6 +469,10 @@ TEST_F(TwoDetectorsTest, EachCommandAddressesTheDetectorChosen) {
                   std::string::npos)
             << result.err;
         EXPECT_EQ(first_.SaveBackup(), first);
+        // For diff that is trouble, never "different".
+        const auto diff = Holvanectl({"diff", Path("o.vantor"), "--detector", "--device", device});
+        EXPECT_EQ(diff.status, 2);
+        EXPECT_EQ(diff.err, result.err);
     }
     EXPECT_EQ(Holvanectl({"show", Path("o.vantor"), "--device", "1"}).status, ExitUsage);
 }
