@@ -568,6 +568,19 @@ int RunSimulated(const Invocation& inv, Console& console) {
     return status;
 }
 
+// Whether --json stands among the options, before any "--" that ends them.
+bool AsksForJson(std::span<const std::string> args) {
+    for (const std::string& arg : args) {
+        if (arg == "--") {
+            return false;
+        }
+        if (arg == "--json") {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 int Run(std::span<const std::string> args, Console& console) {
@@ -575,6 +588,11 @@ int Run(std::span<const std::string> args, Console& console) {
     if (!parsed.invocation) {
         console.err << "holvanectl: " << parsed.error << "\n"
                     << "Try 'holvanectl --help'.\n";
+        // A script that asked for JSON gets the error object even when the command line itself
+        // is at fault.
+        if (AsksForJson(args)) {
+            console.out << RenderErrorJson("holvanectl: " + parsed.error, ExitUsage);
+        }
         return ExitUsage;
     }
     const Invocation& inv = *parsed.invocation;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <ostream>
 #include <string>
 #include <vector>
@@ -31,7 +33,13 @@ TEST_P(UsageErrorTest, ExitsWithStatusTwoAndSaysWhy) {
     const auto result = Holvanectl(GetParam().args);
     EXPECT_EQ(result.status, ExitUsage);
     EXPECT_NE(result.err.find(GetParam().error), std::string::npos) << result.err;
-    EXPECT_EQ(result.out, "");
+    // Only a command line that asks for JSON gets the error object on stdout.
+    const auto& args = GetParam().args;
+    if (std::find(args.begin(), args.end(), "--json") == args.end()) {
+        EXPECT_EQ(result.out, "");
+    } else {
+        EXPECT_NE(result.out.find("\"schema\": \"holvane-error/1\""), std::string::npos);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(

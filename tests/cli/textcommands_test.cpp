@@ -531,6 +531,34 @@ std::string WithoutSafetyCopyPath(std::string err) {
     return err;
 }
 
+// A command line at fault gives the error object as well when it asks for JSON, and only then.
+TEST_F(TextCommandsTest, AUsageErrorUnderJsonIsTheErrorObject) {
+    const struct {
+        std::vector<std::string> args;
+        bool json;
+    } cases[] = {
+        {{"backup", "--json", "--slot", "x", Path("b")}, true},
+        {{"--json", "frobnicate"}, true},
+        {{"show", "--json"}, true},
+        {{"backup", "--slot", "x", Path("b")}, false},
+        {{"show", Path("a"), "--", "--json"}, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args.back());
+        const auto run = Holvanectl(c.args);
+        EXPECT_EQ(run.status, ExitUsage) << run.err;
+        if (!c.json) {
+            EXPECT_EQ(run.out, "");
+            continue;
+        }
+        const JsonParseResult parsed = ParseJson(run.out);
+        ASSERT_EQ(parsed.error, "") << run.out;
+        EXPECT_EQ(parsed.value.Find("schema")->AsString(), "holvane-error/1");
+        EXPECT_EQ(parsed.value.Find("exitStatus")->AsNumber(), ExitUsage);
+        EXPECT_EQ(run.err.rfind(parsed.value.Find("message")->AsString() + "\n", 0), 0u) << run.err;
+    }
+}
+
 // For each command, the text and the JSON of one run say the same, and each example of the
 // documentation has the shape of what the program prints under its schema.
 TEST_F(TextCommandsTest, JsonSaysWhatTheTextSaysAndTheDocumentationShowsIt) {
