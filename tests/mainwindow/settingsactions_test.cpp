@@ -54,21 +54,21 @@ protected:
     }
 
     void DownloadMode(int position) {
-        Choose(form.ModeActionsComboBox, Download);
-        Choose(form.DownloadModeComboBox, position);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, Download);
+        Choose(form.Controls().DownloadModeComboBox, position);
+        form.Controls().ModeActionBtn->click();
     }
     void UploadMode(int position, MessageAnswer answer = MessageAnswer::Ok) {
         dialogs.messageAnswers.push_back(answer);
-        Choose(form.ModeActionsComboBox, Upload);
-        Choose(form.UploadModeComboBox, position);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, Upload);
+        Choose(form.Controls().UploadModeComboBox, position);
+        form.Controls().ModeActionBtn->click();
         dialogs.messageAnswers.clear();
     }
     void ModeFile(int action, const std::optional<std::string>& name) {
         dialogs.fileAnswers.push_back(name);
-        Choose(form.ModeActionsComboBox, action);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, action);
+        form.Controls().ModeActionBtn->click();
     }
     void Press(QPushButton* button, const std::optional<std::string>& name = std::nullopt) {
         dialogs.fileAnswers.push_back(name);
@@ -79,7 +79,7 @@ protected:
     // The mode picture's drawing of a pattern (or none) on a fresh picture.
     QImage DrawnForMode(const PatternRecord* pattern) const {
         PatternImage picture(PatternPictureWidth, PatternPictureHeight);
-        picture.setFont(form.ModePatternImage->font());  // the empty state writes a text
+        picture.setFont(form.Controls().ModePatternImage->font());  // the empty state writes a text
         holvane::DrawPattern(
             picture, pattern ? std::optional<PatternView>(*pattern) : std::optional<PatternView>());
         return picture.Bitmap();
@@ -150,20 +150,20 @@ TEST_F(SettingsActionsTest, EachActionSetsUpTheButtonTheListsAndTheLabels) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
-        Choose(form.ModeActionsComboBox, c.action);
-        EXPECT_EQ(form.ModeActionBtn->text(), c.caption);
-        EXPECT_EQ(form.ModeActionBtn->toolTip(), c.hint);
-        EXPECT_EQ(form.ModeActionBtn->y(), c.top);
-        EXPECT_EQ(!form.ModeActionBtn->isHidden(), c.button);
-        EXPECT_EQ(!form.DownloadModeComboBox->isHidden(), c.downloadList);
-        EXPECT_EQ(!form.UploadModeComboBox->isHidden(), c.uploadList);
-        EXPECT_EQ(!form.DownloadModeLabel->isHidden(), c.downloadLabel);
-        EXPECT_EQ(!form.UploadModeLabel->isHidden(), c.uploadLabel);
+        Choose(form.Controls().ModeActionsComboBox, c.action);
+        EXPECT_EQ(form.Controls().ModeActionBtn->text(), c.caption);
+        EXPECT_EQ(form.Controls().ModeActionBtn->toolTip(), c.hint);
+        EXPECT_EQ(form.Controls().ModeActionBtn->y(), c.top);
+        EXPECT_EQ(!form.Controls().ModeActionBtn->isHidden(), c.button);
+        EXPECT_EQ(!form.Controls().DownloadModeComboBox->isHidden(), c.downloadList);
+        EXPECT_EQ(!form.Controls().UploadModeComboBox->isHidden(), c.uploadList);
+        EXPECT_EQ(!form.Controls().DownloadModeLabel->isHidden(), c.downloadLabel);
+        EXPECT_EQ(!form.Controls().UploadModeLabel->isHidden(), c.uploadLabel);
     }
     // The upload list and its label take the places of the download list and its label.
-    Choose(form.ModeActionsComboBox, Upload);
-    EXPECT_EQ(form.UploadModeComboBox->y(), form.DownloadModeComboBox->y());
-    EXPECT_EQ(form.UploadModeLabel->y(), form.DownloadModeLabel->y());
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    EXPECT_EQ(form.Controls().UploadModeComboBox->y(), form.Controls().DownloadModeComboBox->y());
+    EXPECT_EQ(form.Controls().UploadModeLabel->y(), form.Controls().DownloadModeLabel->y());
     // The file actions set up their dialog when chosen.
     EXPECT_EQ(form.SaveDlg.filter, "Vantor mode files (*.mode)|*.mode");
     EXPECT_EQ(form.SaveDlg.title, "Save Mode");
@@ -173,28 +173,28 @@ TEST_F(SettingsActionsTest, EachActionSetsUpTheButtonTheListsAndTheLabels) {
 }
 
 TEST_F(SettingsActionsTest, PickingASlotShowsTheButtonAndAnotherActionHidesItAndClearsTheLists) {
-    Choose(form.ModeActionsComboBox, Download);
-    Choose(form.DownloadModeComboBox, 3);
-    EXPECT_FALSE(form.ModeActionBtn->isHidden());
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    Choose(form.Controls().DownloadModeComboBox, 3);
+    EXPECT_FALSE(form.Controls().ModeActionBtn->isHidden());
 
-    Choose(form.ModeActionsComboBox, Upload);
-    EXPECT_TRUE(form.ModeActionBtn->isHidden());
-    EXPECT_EQ(form.DownloadModeComboBox->currentIndex(), -1);
-    Choose(form.UploadModeComboBox, 2);
-    EXPECT_FALSE(form.ModeActionBtn->isHidden());
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    EXPECT_TRUE(form.Controls().ModeActionBtn->isHidden());
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->currentIndex(), -1);
+    Choose(form.Controls().UploadModeComboBox, 2);
+    EXPECT_FALSE(form.Controls().ModeActionBtn->isHidden());
 
-    Choose(form.ModeActionsComboBox, Download);
-    EXPECT_TRUE(form.ModeActionBtn->isHidden());
-    EXPECT_EQ(form.DownloadModeComboBox->currentIndex(), -1);
-    EXPECT_EQ(form.UploadModeComboBox->currentIndex(), -1);
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    EXPECT_TRUE(form.Controls().ModeActionBtn->isHidden());
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->currentIndex(), -1);
+    EXPECT_EQ(form.Controls().UploadModeComboBox->currentIndex(), -1);
     EXPECT_TRUE(detector.Requests().empty());
 }
 
 TEST_F(SettingsActionsTest, PressingWithoutASlotAsksForOneAndSendsNothing) {
-    Choose(form.ModeActionsComboBox, Download);
-    form.ModeActionBtn->click();
-    Choose(form.ModeActionsComboBox, Upload);
-    form.ModeActionBtn->click();
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    form.Controls().ModeActionBtn->click();
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    form.Controls().ModeActionBtn->click();
     EXPECT_EQ(dialogs.messages,
               (std::vector<AskedMessage>{{Error, "Select a mode to download."},
                                          {Error, "Select a slot to upload the Mode into."}}));
@@ -215,20 +215,20 @@ TEST_F(SettingsActionsTest, DownloadReadsTheSlotOfTheChosenPosition) {
         EXPECT_EQ(WireLog(), std::vector<Wire>{Read(c.slot + 2)});
         const ModeRecord mode = detector.Mode(c.slot);
         EXPECT_EQ(form.CurrentMode, mode);
-        EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(mode));
+        EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(mode));
         const PatternRecord pattern = PatternOfMode(mode);
-        EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
+        EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(&pattern));
         EXPECT_TRUE(form.ModeHasPattern);
-        EXPECT_TRUE(form.SaveModePattern->isEnabled());
+        EXPECT_TRUE(form.Controls().SaveModePattern->isEnabled());
     }
-    EXPECT_EQ(form.DownloadModeComboBox->itemText(7), "Korvane Beach");
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->itemText(7), "Korvane Beach");
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
     DownloadMode(MyMode1Position);
     const ModeRecord shown = form.CurrentMode;
-    const QImage picture = form.ModePatternImage->Bitmap();
+    const QImage picture = form.Controls().ModePatternImage->Bitmap();
     detector.SetUserModePresent(5, false);
 
     DownloadMode(MyMode2Position);
@@ -237,8 +237,8 @@ TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
         (std::vector<AskedMessage>{
             {Error, "Could not download the Mode.\r\nCheck if the Mode exists in the Vantor."}}));
     EXPECT_EQ(form.CurrentMode, shown);
-    EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(shown));
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), picture);
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(shown));
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), picture);
     EXPECT_TRUE(form.ModeHasPattern);
 }
 
@@ -247,7 +247,7 @@ TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
 // pattern bytes.
 TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSentLater) {
     DownloadMode(MyMode1Position);
-    form.DownloadGlbBtn->click();
+    form.Controls().DownloadGlbBtn->click();
     const ModeRecord mode = form.CurrentMode;
     const UniversalSettingsRecord universal = form.UniversalSettings;
 
@@ -257,7 +257,7 @@ TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSent
         return 0;
     };
     DownloadMode(MyMode2Position);
-    form.DownloadGlbBtn->click();
+    form.Controls().DownloadGlbBtn->click();
     Imports() = LibraryImports();
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(form.CurrentMode, mode);
@@ -265,7 +265,7 @@ TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSent
 
     detector.ClearLog();
     UploadMode(CurrentModePosition);
-    form.UploadGlbBtn->click();
+    form.Controls().UploadGlbBtn->click();
     const std::vector<Bytes> written = WrittenValues();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_TRUE(std::ranges::equal(std::span(written[0]).last(PatternSize), PatternOf(mode)));
@@ -331,16 +331,16 @@ TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
         detector.ClearLog();
         detector.ClearFaults();
         if (c.downloadFirst) {
-            Choose(caseForm.ModeActionsComboBox, Download);
-            Choose(caseForm.DownloadModeComboBox, MyMode1Position);
-            caseForm.ModeActionBtn->click();
+            Choose(caseForm.Controls().ModeActionsComboBox, Download);
+            Choose(caseForm.Controls().DownloadModeComboBox, MyMode1Position);
+            caseForm.Controls().ModeActionBtn->click();
         }
         detector.RefuseId(10, c.refuseRead);
         detector.CorruptId(10, c.loseReadAnswer);
         caseDialogs.messageAnswers.push_back(MessageAnswer::Ok);
-        Choose(caseForm.ModeActionsComboBox, Upload);
-        Choose(caseForm.UploadModeComboBox, CurrentModePosition);
-        caseForm.ModeActionBtn->click();
+        Choose(caseForm.Controls().ModeActionsComboBox, Upload);
+        Choose(caseForm.Controls().UploadModeComboBox, CurrentModePosition);
+        caseForm.Controls().ModeActionBtn->click();
         EXPECT_EQ(WireLog(), c.wire);
         EXPECT_EQ(caseDialogs.messages.size(), c.asked ? 1u : 0u);
         if (c.downloadFirst) {
@@ -403,9 +403,9 @@ TEST_F(SettingsActionsTest, SavedModeWithItsPatternOpensAgain) {
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Mode");
     EXPECT_EQ(form.CurrentMode, expected);
     EXPECT_TRUE(form.ModeHasPattern);
-    EXPECT_TRUE(form.SaveModePattern->isEnabled());
+    EXPECT_TRUE(form.Controls().SaveModePattern->isEnabled());
     const PatternRecord pattern = PatternOfMode(expected);
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(&pattern));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -418,9 +418,9 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
 
     ModeFile(Open, file);
     EXPECT_FALSE(form.ModeHasPattern);
-    EXPECT_FALSE(form.SaveModePattern->isEnabled());
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(nullptr));
-    EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(other));
+    EXPECT_FALSE(form.Controls().SaveModePattern->isEnabled());
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(nullptr));
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(other));
     // The old pattern bytes stay but are not the mode's any more.
     EXPECT_TRUE(std::ranges::equal(PatternOf(form.CurrentMode), PatternOf(downloaded)));
 
@@ -440,10 +440,10 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
 
 TEST_F(SettingsActionsTest, TheModeFileDialogsKeepTheirSetUpWhenTheUniversalFilesUsedThem) {
     for (const int action : {Save, Open}) {
-        Choose(form.ModeActionsComboBox, action);
-        Press(form.SaveGlbBtn);  // cancelled
-        Press(form.OpenGlbBtn);  // cancelled
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, action);
+        Press(form.Controls().SaveGlbBtn);  // cancelled
+        Press(form.Controls().OpenGlbBtn);  // cancelled
+        form.Controls().ModeActionBtn->click();
         EXPECT_EQ(dialogs.fileDialogs.back().asked.filter, "Vantor mode files (*.mode)|*.mode");
         EXPECT_EQ(dialogs.fileDialogs.back().asked.title,
                   action == Save ? "Save Mode" : "Open Mode");
@@ -501,7 +501,7 @@ TEST_F(SettingsActionsTest, ModeFileFailuresLeaveTheModeAlone) {
 // --- Universal settings and preferences ---
 
 TEST_F(SettingsActionsTest, UniversalUploadAfterStartUpSendsTheFillBytes) {
-    form.UploadGlbBtn->click();
+    form.Controls().UploadGlbBtn->click();
     EXPECT_EQ(WireLog(), (std::vector<Wire>{Write(0, 18), Finish}));
     EXPECT_EQ(WrittenValues(),
               (std::vector<Bytes>{{0x00, 0x16, 0x00, 0x1E, 0x1E, 0x1E, 0x1E, 0x0F, 0x06, 0x00, 0x01,
@@ -521,13 +521,13 @@ TEST_F(SettingsActionsTest, DownloadThenUploadGivesTheDetectorItsOwnHiddenBytes)
         const bool* loaded;
     };
     const Case cases[] = {
-        {"universal", form.DownloadGlbBtn, form.UploadGlbBtn, 0, 16,
+        {"universal", form.Controls().DownloadGlbBtn, form.Controls().UploadGlbBtn, 0, 16,
          [&] {
              const auto r = detector.UniversalSettings();
              return Bytes(r.begin(), r.end());
          },
          &form.UniversalLoaded},
-        {"preferences", form.DownloadPrefBtn, form.UploadPrefBtn, 1, 14,
+        {"preferences", form.Controls().DownloadPrefBtn, form.Controls().UploadPrefBtn, 1, 14,
          [&] {
              const auto r = detector.Preferences();
              return Bytes(r.begin(), r.end());
@@ -545,9 +545,10 @@ TEST_F(SettingsActionsTest, DownloadThenUploadGivesTheDetectorItsOwnHiddenBytes)
         expected[c.builtMarker] = 1;
         EXPECT_EQ(WrittenValues(), std::vector<Bytes>{expected});
     }
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(),
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
               RecordTexts(UniversalSettingsRows, detector.UniversalSettings()));
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), RecordTexts(PreferencesRows, detector.Preferences()));
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(),
+              RecordTexts(PreferencesRows, detector.Preferences()));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -559,18 +560,21 @@ TEST_F(SettingsActionsTest, RefusedTransfersOfUniversalSettingsAndPreferences) {
         const char* message;
     };
     const Case cases[] = {
-        {form.DownloadGlbBtn, 0, {Read(0)}, "Could not download universal settings.\r\n"},
-        {form.DownloadPrefBtn, 1, {Read(1)}, "Could not download preferences.\r\n"},
+        {form.Controls().DownloadGlbBtn,
+         0,
+         {Read(0)},
+         "Could not download universal settings.\r\n"},
+        {form.Controls().DownloadPrefBtn, 1, {Read(1)}, "Could not download preferences.\r\n"},
         // The end-of-upload command follows a failed universal write, never a failed preferences
         // write.
-        {form.UploadGlbBtn,
+        {form.Controls().UploadGlbBtn,
          0,
          {Write(0, 18), Finish},
          "Could not upload the universal settings.\r\nCheck the connection and try again."},
-        {form.UploadPrefBtn, 1, {Write(1, 16)}, CouldNotUploadPreferences},
+        {form.Controls().UploadPrefBtn, 1, {Write(1, 16)}, CouldNotUploadPreferences},
     };
-    const RowTexts universalShown = form.GlobalSettingsGrid->Texts();
-    const RowTexts preferencesShown = form.PrefSettingsGrid->Texts();
+    const RowTexts universalShown = form.Controls().GlobalSettingsGrid->Texts();
+    const RowTexts preferencesShown = form.Controls().PrefSettingsGrid->Texts();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         detector.ClearLog();
@@ -583,16 +587,19 @@ TEST_F(SettingsActionsTest, RefusedTransfersOfUniversalSettingsAndPreferences) {
     }
     EXPECT_FALSE(form.UniversalLoaded);
     EXPECT_FALSE(form.PreferencesLoaded);
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(), universalShown);
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), preferencesShown);
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(), universalShown);
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(), preferencesShown);
 }
 
 TEST_F(SettingsActionsTest, WithoutADetectorEveryTransferSaysSo) {
     platform.SetPluggedIn(Path, false);
     const std::vector<std::function<void()>> actions = {
-        [&] { DownloadMode(CurrentModePosition); }, [&] { UploadMode(MyMode1Position); },
-        [&] { form.DownloadGlbBtn->click(); },      [&] { form.UploadGlbBtn->click(); },
-        [&] { form.DownloadPrefBtn->click(); },     [&] { form.UploadPrefBtn->click(); },
+        [&] { DownloadMode(CurrentModePosition); },
+        [&] { UploadMode(MyMode1Position); },
+        [&] { form.Controls().DownloadGlbBtn->click(); },
+        [&] { form.Controls().UploadGlbBtn->click(); },
+        [&] { form.Controls().DownloadPrefBtn->click(); },
+        [&] { form.Controls().UploadPrefBtn->click(); },
     };
     const ModeRecord mode = form.CurrentMode;
     for (std::size_t i = 0; i < actions.size(); ++i) {
@@ -608,7 +615,7 @@ TEST_F(SettingsActionsTest, WithoutADetectorEveryTransferSaysSo) {
 }
 
 TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
-    Press(form.SaveGlbBtn, File("spring.txt"));
+    Press(form.Controls().SaveGlbBtn, File("spring.txt"));
     EXPECT_EQ(dialogs.fileDialogs.back().asked.filter,
               "Files with Vantor universal settings (*.glb)|*.glb");
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Save Universal Settings");
@@ -621,11 +628,12 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
     UniversalSettingsRecord record = detector.UniversalSettings();
     const std::string file = File("detector.glb");
     ASSERT_EQ(WriteUniversalFile(file, record), FileResult::Success);
-    Press(form.OpenGlbBtn, file);
+    Press(form.Controls().OpenGlbBtn, file);
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Universal Settings");
     EXPECT_EQ(form.UniversalSettings, record);
     EXPECT_TRUE(form.UniversalLoaded);
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(), RecordTexts(UniversalSettingsRows, record));
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
+              RecordTexts(UniversalSettingsRows, record));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -647,10 +655,10 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
         const char* message;
     };
     const Case cases[] = {
-        {form.OpenGlbBtn, File("missing.glb"), "Could not open the file.\r\n"},
-        {form.OpenGlbBtn, badMagic, "The file has corrupted data.\r\n"},
-        {form.OpenGlbBtn, badSum, "The file has corrupted data.\r\n"},
-        {form.SaveGlbBtn, File("no/folder/x.glb"),
+        {form.Controls().OpenGlbBtn, File("missing.glb"), "Could not open the file.\r\n"},
+        {form.Controls().OpenGlbBtn, badMagic, "The file has corrupted data.\r\n"},
+        {form.Controls().OpenGlbBtn, badSum, "The file has corrupted data.\r\n"},
+        {form.Controls().SaveGlbBtn, File("no/folder/x.glb"),
          "Could not create a file to save the settings.\r\nTry again."},
     };
     for (const Case& c : cases) {
@@ -659,7 +667,7 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
         Press(c.button, c.file);
         EXPECT_EQ(dialogs.messages, (std::vector<AskedMessage>{{Error, c.message}}));
         EXPECT_FALSE(form.UniversalLoaded);
-        if (c.button == form.OpenGlbBtn) {
+        if (c.button == form.Controls().OpenGlbBtn) {
             EXPECT_EQ(form.UniversalSettings, before);
         }
     }
