@@ -31,6 +31,10 @@ constexpr char LicenceDocument[] = "Vantor Tradix Software Licence Agreement.pdf
 
 constexpr char MissingDocumentMessage[] = "Cannot find file:\r\n";
 
+RecordState StateOf(bool loaded) {
+    return loaded ? RecordState::Loaded : RecordState::NeverLoaded;
+}
+
 std::optional<PatternView> ViewOf(const PatternRecord* pattern) {
     if (pattern == nullptr) {
         return std::nullopt;
@@ -125,7 +129,7 @@ void TMainForm::ShowUniversalSettings(const UniversalSettingsRecord& settings) {
 }
 
 bool TMainForm::ReadUniversalSettingsFromGrid(UniversalSettingsRecord& settings) {
-    return BuildUniversalSettings(GlobalSettingsGrid->Texts(), UniversalLoaded, settings);
+    return BuildUniversalSettings(GlobalSettingsGrid->Texts(), StateOf(UniversalLoaded), settings);
 }
 
 void TMainForm::ShowPreferences(const PreferencesRecord& preferences) {
@@ -133,7 +137,7 @@ void TMainForm::ShowPreferences(const PreferencesRecord& preferences) {
 }
 
 bool TMainForm::ReadPreferencesFromGrid(PreferencesRecord& preferences) {
-    return BuildPreferences(PrefSettingsGrid->Texts(), PreferencesLoaded, preferences);
+    return BuildPreferences(PrefSettingsGrid->Texts(), StateOf(PreferencesLoaded), preferences);
 }
 
 void TMainForm::DrawPattern(PatternImage& picture, const PatternRecord* pattern) {

@@ -168,7 +168,8 @@ TEST(NameForSaveTest, AppendsTheWordUnlessTheExtensionHasIt) {
 TEST_F(FileioTest, UniversalFileSavedRightAfterStartUp) {
     UniversalSettingsRecord record{};
     DefaultUniversalSettings(record);
-    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), false, record));
+    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record),
+                                       RecordState::NeverLoaded, record));
     ASSERT_EQ(WriteUniversalFile(Path("u.glb"), record), FileResult::Success);
     EXPECT_THAT(
         Load(Path("u.glb")),
