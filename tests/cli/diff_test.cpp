@@ -38,10 +38,12 @@ BackupPayload DefaultPayload() {
 
 // The safety copies in the state folder the fixture sets: of the detector, or of the virtual
 // detector of --demo and --simulate.
-std::vector<std::filesystem::path> CopiesIn(const std::string& state, bool simulated = false) {
+enum class CopiesOf { Detector, VirtualDetector };
+std::vector<std::filesystem::path> CopiesIn(const std::string& state,
+                                            CopiesOf whose = CopiesOf::Detector) {
     std::vector<std::filesystem::path> copies;
-    const auto folder =
-        std::filesystem::path(state) / "holvane" / (simulated ? "safety-virtual" : "safety");
+    const auto folder = std::filesystem::path(state) / "holvane" /
+                        (whose == CopiesOf::VirtualDetector ? "safety-virtual" : "safety");
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
         copies.push_back(entry.path());
@@ -161,7 +163,7 @@ TEST_F(DiffFilesTest, TheSafetyCopyIsTheStateBeforeByteForByteAndTakesItBack) {
     auto r = Holvanectl({"--simulate", Path("before.vantor"), "--save-state", Path("after.vantor"),
                          "restore", Path("new.vantor"), "--yes"});
     ASSERT_EQ(r.status, ExitSuccess) << r.err;
-    const auto copies = CopiesIn(Path("state"), true);
+    const auto copies = CopiesIn(Path("state"), CopiesOf::VirtualDetector);
     ASSERT_EQ(copies.size(), 1u);
     EXPECT_TRUE(CopiesIn(Path("state")).empty()) << "a real detector's copies stay apart";
     EXPECT_EQ(FileBytes(copies[0].string()), FileBytes(Path("before.vantor")));

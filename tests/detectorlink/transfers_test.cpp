@@ -14,7 +14,7 @@ namespace {
 class TransfersTest : public DetectorFixture {
 protected:
     simulator::VirtualDetector& Detector() { return detector; }
-    std::vector<int> Writes() const { return WrittenIds(false); }
+    std::vector<int> Writes() const { return WrittenIds(EndOfUpload::LeftOut); }
 };
 
 using Result = TransferOutcome::Result;
