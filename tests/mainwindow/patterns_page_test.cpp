@@ -69,9 +69,13 @@ protected:
 TEST_F(PatternsPageTest, EachActionShowsItsFirstState) {
     struct Case {
         int action;
-        bool downloadAll, step1, openButton;
+        // What the action shows; everything else of the page is hidden.
+        bool downloadAll = false;
+        bool step1 = false;
+        bool openButton = false;
     };
-    const Case cases[] = {{0, true, false, false}, {1, false, true, true}};
+    const Case cases[] = {{.action = 0, .downloadAll = true},
+                          {.action = 1, .step1 = true, .openButton = true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.action);
         for (QWidget* w : std::initializer_list<QWidget*>{

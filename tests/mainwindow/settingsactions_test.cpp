@@ -137,16 +137,36 @@ TEST_F(SettingsActionsTest, EachActionSetsUpTheButtonTheListsAndTheLabels) {
         const char* caption;
         const char* hint;
         int top;
-        bool button, downloadList, uploadList, downloadLabel, uploadLabel;
+        // What is on show besides the list of actions.
+        bool button = false;
+        bool downloadList = false;
+        bool uploadList = false;
+        bool downloadLabel = false;
+        bool uploadLabel = false;
     };
     const Case cases[] = {
-        {Download, "Download", "Download the Selected Mode from Vantor", 219, false, true, false,
-         true, false},
-        {Upload, "Upload", "Upload the Mode to the Selected Slot in Vantor", 219, false, false,
-         true, false, true},
-        {Save, "Save...", "Save Mode Settings and Pattern in a File", 150, true, false, false,
-         false, false},
-        {Open, "Open...", "Open a File with Mode Settings", 150, true, false, false, false, false},
+        {.action = Download,
+         .caption = "Download",
+         .hint = "Download the Selected Mode from Vantor",
+         .top = 219,
+         .downloadList = true,
+         .downloadLabel = true},
+        {.action = Upload,
+         .caption = "Upload",
+         .hint = "Upload the Mode to the Selected Slot in Vantor",
+         .top = 219,
+         .uploadList = true,
+         .uploadLabel = true},
+        {.action = Save,
+         .caption = "Save...",
+         .hint = "Save Mode Settings and Pattern in a File",
+         .top = 150,
+         .button = true},
+        {.action = Open,
+         .caption = "Open...",
+         .hint = "Open a File with Mode Settings",
+         .top = 150,
+         .button = true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
@@ -297,32 +317,27 @@ TEST_F(SettingsActionsTest, UploadAfterStartUpSendsTheSettingsOnlyToTheSlot) {
 TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
     struct Case {
         const char* name;
-        bool downloadFirst;  // the mode then holds a real pattern
-        bool refuseRead;
-        bool loseReadAnswer;  // bad checksum: the slot is not known to be empty
+        bool downloadFirst = false;  // the mode then holds a real pattern
+        bool refuseRead = false;
+        bool loseReadAnswer = false;  // bad checksum: the slot is not known to be empty
         std::vector<Wire> wire;
-        bool asked;
+        bool asked = false;
     };
     const Case cases[] = {
-        {"settings only, slot answers",
-         false,
-         false,
-         false,
-         {Read(10), Write(20, 26), Finish},
-         true},
-        {"settings only, slot refuses",
-         false,
-         true,
-         false,
-         {Read(10), Write(20, 26), Finish},
-         false},
-        {"settings only, slot's answer lost",
-         false,
-         false,
-         true,
-         {Read(10), Write(20, 26), Finish},
-         true},
-        {"whole mode", true, false, false, {Read(6), Read(10), Write(10, 292), Finish}, true},
+        {.name = "settings only, slot answers",
+         .wire = {Read(10), Write(20, 26), Finish},
+         .asked = true},
+        {.name = "settings only, slot refuses",
+         .refuseRead = true,
+         .wire = {Read(10), Write(20, 26), Finish}},
+        {.name = "settings only, slot's answer lost",
+         .loseReadAnswer = true,
+         .wire = {Read(10), Write(20, 26), Finish},
+         .asked = true},
+        {.name = "whole mode",
+         .downloadFirst = true,
+         .wire = {Read(6), Read(10), Write(10, 292), Finish},
+         .asked = true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
