@@ -268,6 +268,7 @@ void TMainForm::BuildPages() {
     BuildPatternsPage();
 }
 
+// The status bar; then the window takes its fixed size and its place on the screen.
 void TMainForm::BuildStatusBar() {
     statusBar()->setObjectName(QStringLiteral("StatusBar1"));
     statusBar()->setFixedHeight(StatusBarHeight);
