@@ -84,8 +84,15 @@ int Usage(Console& console, const std::string& message) {
     return ReportFailure(console, "holvanectl: " + message, DiffTrouble);
 }
 
-int Print(const DiffReport& report, bool json, Console& console) {
-    console.out << (json ? RenderDiffJson(report) : RenderDiffText(report));
+// How a report is printed: as text, or as the JSON document --json asks for.
+enum class DiffOutput { Text, Json };
+
+DiffOutput OutputOf(const Invocation& inv) {
+    return inv.json ? DiffOutput::Json : DiffOutput::Text;
+}
+
+int Print(const DiffReport& report, DiffOutput output, Console& console) {
+    console.out << (output == DiffOutput::Json ? RenderDiffJson(report) : RenderDiffText(report));
     return report.differences.empty() ? DiffIdentical : DiffDifferent;
 }
 
@@ -130,7 +137,7 @@ int DiffFiles(const RecordFile& a, const RecordFile& b, const Invocation& inv, C
         d.newPresent = b.hasPattern;
         report.differences.push_back(d);
     }
-    return Print(report, inv.json, console);
+    return Print(report, OutputOf(inv), console);
 }
 
 // Where a file's record goes on the detector, as upload takes it: a mode file into a mode slot
@@ -182,7 +189,7 @@ int DiffWithDetector(const RecordFile& file, const Invocation& inv, Console& con
         }
         return Print({"backup", file.name, DetectorName,
                       DiffRecords(DiffRecord::Backup, file.bytes, held.payload)},
-                     inv.json, console);
+                     OutputOf(inv), console);
     }
     std::string error;
     const std::optional<WriteTarget> target = TargetOf(file, inv.slot, error);
@@ -205,8 +212,8 @@ int DiffWithDetector(const RecordFile& file, const Invocation& inv, Console& con
         return ReportFailure(console, held.message, DiffTrouble);
     }
     return Print({DiffRecordName(target->Record()), file.name, DetectorSide(*target),
-                  DiffHeldRecord(*target, held, record, false)},
-                 inv.json, console);
+                  DiffHeldRecord(*target, held, record, DiffDirection::RecordToHeld)},
+                 OutputOf(inv), console);
 }
 
 void SayWhereTheCopyIs(const std::optional<std::string>& safetyCopy, Console& console) {
@@ -269,8 +276,8 @@ int PreviewWrite(const WriteTarget& target, std::span<const std::uint8_t> record
         return ExitFailed;
     }
     Print({DiffRecordName(target.Record()), DetectorSide(target), source,
-           DiffHeldRecord(target, held, record, true)},
-          json, console);
+           DiffHeldRecord(target, held, record, DiffDirection::HeldToRecord)},
+          json ? DiffOutput::Json : DiffOutput::Text, console);
     console.err << "dry run: nothing was written\n";
     return ExitSuccess;
 }
@@ -284,7 +291,7 @@ int PreviewRestore(const BackupPayload& payload, const std::string& source, bool
     // User modes the backup does not hold are not written: they stay as they are.
     Print({"backup", DetectorName, source,
            DiffRecords(DiffRecord::Backup, held.payload, RestoredState(held.payload, payload))},
-          json, console);
+          json ? DiffOutput::Json : DiffOutput::Text, console);
     console.err << "dry run: nothing was written\n";
     return ExitSuccess;
 }
@@ -331,7 +338,7 @@ int VerifyWrite(const WriteTarget& target, std::span<const std::uint8_t> record,
         return ExitFailed;
     }
     return VerifyOutcome({DiffRecordName(target.Record()), "written", DetectorSide(target),
-                          DiffHeldRecord(target, held, record, false)},
+                          DiffHeldRecord(target, held, record, DiffDirection::RecordToHeld)},
                          1, safetyCopy, json, console);
 }
 

@@ -10,7 +10,7 @@ namespace {
 using Type = Difference::Type;
 
 std::string HexByte(std::uint8_t byte) {
-    return Hex(std::vector<std::uint8_t>{byte}, false);
+    return Hex(std::vector<std::uint8_t>{byte}, HexSpacing::Packed);
 }
 
 // Rows as "4, 6..9": runs of three or more as a range.

@@ -209,13 +209,13 @@ std::string HexLines(const std::vector<std::uint8_t>& bytes, std::size_t first,
                                              bytes.begin() + static_cast<std::ptrdiff_t>(i + n));
         text += "    " +
                 Padded(std::to_string(first + i) + ".." + std::to_string(first + i + n - 1), 10) +
-                Hex(line, true) + "\n";
+                Hex(line, HexSpacing::Spaced) + "\n";
     }
     return text;
 }
 
 std::string HexByte(std::uint8_t byte) {
-    return Hex(std::vector<std::uint8_t>{byte}, false);
+    return Hex(std::vector<std::uint8_t>{byte}, HexSpacing::Packed);
 }
 
 }  // namespace
@@ -234,11 +234,11 @@ std::string KindName(FileKind kind) {
     return "";
 }
 
-std::string Hex(const std::vector<std::uint8_t>& bytes, bool spaced) {
+std::string Hex(const std::vector<std::uint8_t>& bytes, HexSpacing spacing) {
     static constexpr char Digits[] = "0123456789abcdef";
     std::string text;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (spaced && i > 0) {
+        if (spacing == HexSpacing::Spaced && i > 0) {
             text += ' ';
         }
         text += Digits[bytes[i] >> 4];
@@ -360,7 +360,7 @@ std::string RenderText(const FileReport& report) {
                 if (run.bytes.size() > 1) {
                     where += ".." + std::to_string(run.first + run.bytes.size() - 1);
                 }
-                text += "    " + Padded(where, 10) + Hex(run.bytes, true) + "\n";
+                text += "    " + Padded(where, 10) + Hex(run.bytes, HexSpacing::Spaced) + "\n";
             }
         }
         if (section.record == Record::Pattern) {
@@ -415,14 +415,14 @@ void JsonUnshownBytes(JsonWriter& json, const ReportSection& section) {
             .Key("first")
             .Number(static_cast<std::int64_t>(run.first))
             .Key("raw")
-            .String(Hex(run.bytes, false))
+            .String(Hex(run.bytes, HexSpacing::Packed))
             .EndObject();
     }
     json.EndArray();
 }
 
 void JsonPattern(JsonWriter& json, const ReportSection& section) {
-    json.Key("nonCellBits").String(Hex(NonCellBits(section.bytes), false));
+    json.Key("nonCellBits").String(Hex(NonCellBits(section.bytes), HexSpacing::Packed));
     json.Key("cells").BeginArray();
     for (const std::string& line : PatternLines(section.bytes)) {
         json.String(line);
@@ -438,7 +438,7 @@ void JsonSection(JsonWriter& json, const ReportSection& section) {
     }
     if (!section.bytes.empty()) {
         json.Key("offset").Number(static_cast<std::int64_t>(section.offset));
-        json.Key("raw").String(Hex(section.bytes, false));
+        json.Key("raw").String(Hex(section.bytes, HexSpacing::Packed));
     }
     if (const auto rows = SettingsRowsOf(section.record); !rows.empty()) {
         JsonSettings(json, section, rows);
@@ -458,7 +458,8 @@ void JsonFile(JsonWriter& json, const FileReport& report) {
     if (!IsUtf8(report.fileName)) {
         // "file" shows each byte that is not UTF-8 as U+FFFD; here is the name as it is.
         json.Key("fileHex").String(
-            Hex(std::vector<std::uint8_t>(report.fileName.begin(), report.fileName.end()), false));
+            Hex(std::vector<std::uint8_t>(report.fileName.begin(), report.fileName.end()),
+                HexSpacing::Packed));
     }
     json.Key("kind");
     report.kind ? json.String(KindName(*report.kind)) : json.Null();
@@ -474,7 +475,7 @@ void JsonFile(JsonWriter& json, const FileReport& report) {
     json.Key("computed");
     report.computedChecksum ? json.Number(*report.computedChecksum) : json.Null();
     json.EndObject();
-    json.Key("raw").String(Hex(report.raw, false));
+    json.Key("raw").String(Hex(report.raw, HexSpacing::Packed));
 }
 
 }  // namespace

@@ -80,7 +80,8 @@ std::string RenderText(const FileReport& report);
 std::string RenderJson(const FileReport& report);
 
 // Lower-case hexadecimal, two digits a byte, separated by spaces or not.
-std::string Hex(const std::vector<std::uint8_t>& bytes, bool spaced);
+enum class HexSpacing { Packed, Spaced };
+std::string Hex(const std::vector<std::uint8_t>& bytes, HexSpacing spacing);
 
 // The 35 lines of 50 characters of a pattern, '#' for an on cell, '.' for an off one.
 std::vector<std::string> PatternLines(const std::vector<std::uint8_t>& pattern);

@@ -114,7 +114,7 @@ private:
     int Download();
     int Upload();
     int UploadMode(const std::string& file, int modeSlot);
-    int WriteMode(const ModeRecord& mode, int modeSlot, bool wholeMode);
+    int WriteMode(const ModeRecord& mode, int modeSlot, ModeParts parts);
     int UploadPattern(int patternSlot, const PatternRecord& pattern);
     // The one pattern of a pattern or mode file; a failure is reported and its status returned.
     int ReadPatternOf(const std::string& file, FileKind kind, PatternRecord& pattern);
@@ -262,7 +262,7 @@ int CommandRun::Download() {
             }
             // As the window saves it after a download: built from the grid with the record
             // loaded, so the bytes no row shows keep the detector's values.
-            RebuildUniversalSettings(outcome.record, true);
+            RebuildUniversalSettings(outcome.record, RecordState::Loaded);
             return Save(FileKind::Universal, output,
                         [&](const std::string& name, FileFailure* failure) {
                             return WriteUniversalFile(name, outcome.record, failure);
@@ -310,10 +310,13 @@ int CommandRun::UploadMode(const std::string& file, int modeSlot) {
 
     const WriteTarget target{
         hasPattern != 0 ? WriteTarget::Kind::Mode : WriteTarget::Kind::ModeSettings, modeSlot};
-    return Checked(target, mode, [&] { return WriteMode(mode, modeSlot, hasPattern != 0); });
+    return Checked(target, mode, [&] {
+        return WriteMode(mode, modeSlot,
+                         hasPattern != 0 ? ModeParts::WithPattern : ModeParts::SettingsOnly);
+    });
 }
 
-int CommandRun::WriteMode(const ModeRecord& mode, int modeSlot, bool wholeMode) {
+int CommandRun::WriteMode(const ModeRecord& mode, int modeSlot, ModeParts parts) {
     bool unanswered = false;
     std::function<bool()> confirm;
     if (!inv_.yes) {
@@ -325,7 +328,7 @@ int CommandRun::WriteMode(const ModeRecord& mode, int modeSlot, bool wholeMode) 
             return Ask(messages::OverwriteModeQuestion);
         };
     }
-    const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, wholeMode, confirm);
+    const TransferOutcome outcome = holvane::UploadMode(modeSlot, mode, parts, confirm);
     if (outcome.result == TransferOutcome::Result::Cancelled) {
         if (!unanswered) {
             return Fail("Nothing was uploaded.");
@@ -404,7 +407,7 @@ int CommandRun::Upload() {
                 return Fail(OpenFailureText(file, r, failure, {FileKind::Universal}));
             }
             // As the window uploads opened universal settings: built from the grid, loaded.
-            RebuildUniversalSettings(record, true);
+            RebuildUniversalSettings(record, RecordState::Loaded);
             return Checked({WriteTarget::Kind::UniversalSettings, 0}, record, [&] {
                 const TransferOutcome outcome = UploadUniversalSettings(record);
                 WarnIfFinishNotSent(outcome.finishNotSent);

@@ -21,10 +21,6 @@ struct Fault {
     std::string message;
 };
 
-std::string Quote(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
-
 [[noreturn]] void Refuse(const std::string& place, const std::string& what) {
     throw Fault{(place.empty() ? "the document" : place) + ": " + what};
 }
@@ -53,12 +49,12 @@ const JsonValue& ExpectObject(const JsonValue& value, const std::string& place,
     for (const auto& [key, member] : value.AsObject()) {
         if (std::ranges::find(required, key) == required.end() &&
             std::ranges::find(optional, key) == optional.end()) {
-            Refuse(place, "unknown key " + Quote(key));
+            Refuse(place, "unknown key " + DoubleQuoted(key));
         }
     }
     for (const std::string_view key : required) {
         if (value.Find(key) == nullptr) {
-            Refuse(place, "the key " + Quote(key) + " is missing");
+            Refuse(place, "the key " + DoubleQuoted(key) + " is missing");
         }
     }
     return value;
@@ -79,7 +75,7 @@ std::vector<std::uint8_t> FromHex(const std::string& text, std::size_t size,
         if (lower >= 'a' && lower <= 'f') {
             return lower - 'a' + 10;
         }
-        Refuse(place, "is not hexadecimal: " + Quote(std::string(1, c)));
+        Refuse(place, "is not hexadecimal: " + DoubleQuoted(std::string(1, c)));
     };
     if (text.size() != 2 * size) {
         Refuse(place, std::to_string(text.size() / 2) + (text.size() % 2 ? ".5" : "") +
@@ -111,7 +107,7 @@ public:
         const std::string& schema =
             Get(document_, "schema", JsonValue::Type::String, "").AsString();
         if (schema != FileSchema) {
-            Refuse("schema", Quote(schema) + " is not " + std::string(FileSchema) +
+            Refuse("schema", DoubleQuoted(schema) + " is not " + std::string(FileSchema) +
                                  ", the one this holvanectl reads");
         }
         const JsonValue& kindValue = *document_.Find("kind");
@@ -126,8 +122,8 @@ public:
             }
         }
         if (info == nullptr) {
-            Refuse("kind",
-                   Quote(kindName) + " is not one of mode, pattern, universal settings, backup");
+            Refuse("kind", DoubleQuoted(kindName) +
+                               " is not one of mode, pattern, universal settings, backup");
         }
         if (!Get(document_, "valid", JsonValue::Type::Bool, "").AsBool()) {
             Refuse("valid",
@@ -154,14 +150,14 @@ private:
             const std::string& sectionName =
                 Expect(*name, JsonValue::Type::String, Member(at, "name")).AsString();
             if (i >= expected.size()) {
-                Refuse(at, "the section " + Quote(sectionName) + " is one more than a " +
+                Refuse(at, "the section " + DoubleQuoted(sectionName) + " is one more than a " +
                                KindName(kind_) + " file has");
             }
             if (sectionName != expected[i].name) {
-                Refuse(Member(at, "name"),
-                       Quote(sectionName) + " where " + Quote(expected[i].name) + " is expected");
+                Refuse(Member(at, "name"), DoubleQuoted(sectionName) + " where " +
+                                               DoubleQuoted(expected[i].name) + " is expected");
             }
-            const std::string place = "sections." + Quote(sectionName);
+            const std::string place = "sections." + DoubleQuoted(sectionName);
             if (!expected[i].namedBytes.empty()) {
                 ReadNamedBytes(sections[i], expected[i], place);
                 // A present byte decides what follows a user mode.
@@ -174,7 +170,7 @@ private:
             }
         }
         if (i < expected.size()) {
-            Refuse("sections", "the section " + Quote(expected[i].name) + " is missing");
+            Refuse("sections", "the section " + DoubleQuoted(expected[i].name) + " is missing");
         }
     }
 
@@ -195,7 +191,7 @@ private:
                 Get(bytes[k], "name", JsonValue::Type::String, item).AsString();
             if (name != want.name) {
                 Refuse(Member(item, "name"),
-                       Quote(name) + " where " + Quote(want.name) + " is expected");
+                       DoubleQuoted(name) + " where " + DoubleQuoted(want.name) + " is expected");
             }
             image_[want.offset] = ByteValue(*bytes[k].Find("value"), Member(item, "value"));
         }
@@ -238,15 +234,15 @@ private:
                              std::uint8_t* record, const std::string& place) {
         std::set<const SettingsRow*> given;
         for (const auto& [caption, value] : settings.AsObject()) {
-            const std::string at = place + "." + Quote(caption);
+            const std::string at = place + "." + DoubleQuoted(caption);
             const SettingsRow* row = FindSettingsRow(rows, caption);
             if (row == nullptr) {
                 std::string captions;
                 for (const SettingsRow& r : rows) {
                     captions += (captions.empty() ? "" : ", ") + std::string(RowCaption(r));
                 }
-                Refuse(at, "no setting is called " + Quote(caption) + " here; the settings are " +
-                               captions);
+                Refuse(at, "no setting is called " + DoubleQuoted(caption) +
+                               " here; the settings are " + captions);
             }
             if (!given.insert(row).second) {
                 Refuse(at, "the setting is given twice");
@@ -267,7 +263,7 @@ private:
         }
         for (const SettingsRow& row : rows) {
             if (!given.contains(&row)) {
-                Refuse(place, "the setting " + Quote(RowCaption(row)) + " is missing");
+                Refuse(place, "the setting " + DoubleQuoted(RowCaption(row)) + " is missing");
             }
         }
     }
@@ -327,7 +323,7 @@ private:
                 const char cell = line[static_cast<std::size_t>(column)];
                 if (cell != '#' && cell != '.') {
                     Refuse(at, "character " + std::to_string(column + 1) + " is " +
-                                   Quote(std::string(1, cell)) + ", not \"#\" or \".\"");
+                                   DoubleQuoted(std::string(1, cell)) + ", not \"#\" or \".\"");
                 }
                 std::uint8_t& byte = record[PatternCellByte(row, column)];
                 byte = static_cast<std::uint8_t>(cell == '#' ? byte | PatternCellMask(row)

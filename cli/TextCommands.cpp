@@ -25,13 +25,17 @@ int Failed(Console& console, const std::string& message) {
     return ExitFailed;
 }
 
-// Saves a whole image under the kind's naming rule and prints the name.
+// The name a saved image gets: the chosen one with the kind's extension added where it lacks
+// it, or an existing file's name kept exactly.
+enum class SaveName { WithKindsExtension, AsItIs };
+
+// Saves a whole image under the given naming rule and prints the name.
 int SaveImage(Console& console, const std::string& chosen, FileKind kind,
-              const std::vector<std::uint8_t>& image, bool named) {
+              const std::vector<std::uint8_t>& image, SaveName naming) {
     if (StopSignal() != 0) {
         return ExitFailed;  // stopped: nothing is saved, and the stop is told at the end
     }
-    const std::string name = named ? chosen : NameForSave(chosen, kind);
+    const std::string name = naming == SaveName::AsItIs ? chosen : NameForSave(chosen, kind);
     FileFailure failure;
     if (const FileResult r = WriteFileImage(name, kind, image, &failure);
         r != FileResult::Success) {
@@ -101,7 +105,7 @@ int RunImport(const Invocation& inv, Console& console) {
     if (!file.kind) {
         return Failed(console, "Nothing was written: " + Quoted(input) + ": " + file.error);
     }
-    return SaveImage(console, *inv.output, *file.kind, file.image, false);
+    return SaveImage(console, *inv.output, *file.kind, file.image, SaveName::WithKindsExtension);
 }
 
 int RunSet(const Invocation& inv, Console& console) {
@@ -136,7 +140,7 @@ int RunSet(const Invocation& inv, Console& console) {
         }
         return Failed(console, message);
     }
-    return SaveImage(console, fileName, *report->kind, image, true);
+    return SaveImage(console, fileName, *report->kind, image, SaveName::AsItIs);
 }
 
 std::vector<std::string> ListedNames(NameList list) {

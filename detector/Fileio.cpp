@@ -96,7 +96,8 @@ inline constexpr std::size_t ModeFileBodySize = ModeFilePattern + PatternSize - 
 
 using ModeFileBody = std::array<std::uint8_t, ModeFileBodySize>;
 
-ModeFileBody ModeBody(const ModeRecord& mode, bool withPattern) {
+ModeFileBody ModeBody(const ModeRecord& mode, ModeParts parts) {
+    const bool withPattern = parts == ModeParts::WithPattern;
     ModeFileBody body{};
     body[ModeFileFlag - FileBody] = withPattern ? 1 : 0;
     const auto settings = ModeSettingsOf(mode);
@@ -215,12 +216,12 @@ FileResult ReadFileKind(const std::string& fileName, FileKind& kind, FileFailure
 
 FileResult WriteModeFile(const std::string& fileName, const ModeRecord& mode,
                          FileFailure* failure) {
-    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, true), failure);
+    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, ModeParts::WithPattern), failure);
 }
 
 FileResult WriteModeSettingsFile(const std::string& fileName, const ModeRecord& mode,
                                  FileFailure* failure) {
-    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, false), failure);
+    return WriteBody(fileName, FileKind::Mode, ModeBody(mode, ModeParts::SettingsOnly), failure);
 }
 
 FileResult ReadModeFile(const std::string& fileName, ModeRecord& mode, std::uint8_t& hasPattern,

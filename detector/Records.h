@@ -23,6 +23,10 @@ using ModeRecord = std::array<std::uint8_t, ModeSize>;
 using UniversalSettingsRecord = std::array<std::uint8_t, UniversalSettingsSize>;
 using PreferencesRecord = std::array<std::uint8_t, PreferencesSize>;
 
+// The parts of a mode that an upload or a mode file carries: the 26 settings bytes alone, or the
+// whole mode with its pattern.
+enum class ModeParts { SettingsOnly, WithPattern };
+
 // Offset of the pattern inside a ModeRecord.
 inline constexpr std::size_t ModePatternOffset = ModeSettingsSize;
 

@@ -158,12 +158,12 @@ bool BuildModeSettings(std::span<const std::string> texts, int targetSlot,
     return true;
 }
 
-bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLoaded,
+bool BuildUniversalSettings(std::span<const std::string> texts, RecordState state,
                             UniversalSettingsRecord& record) {
     if (!WriteRows(UniversalSettingsRows, texts, universalsettings::BuiltMarker, record)) {
         return false;
     }
-    if (!universalLoaded) {
+    if (state == RecordState::NeverLoaded) {
         record[9] = 0;
         record[4] = 30;
         record[6] = 30;
@@ -174,12 +174,12 @@ bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLo
     return true;
 }
 
-bool BuildPreferences(std::span<const std::string> texts, bool preferencesLoaded,
+bool BuildPreferences(std::span<const std::string> texts, RecordState state,
                       PreferencesRecord& record) {
     if (!WriteRows(PreferencesRows, texts, preferences::BuiltMarker, record)) {
         return false;
     }
-    if (!preferencesLoaded) {
+    if (state == RecordState::NeverLoaded) {
         std::fill_n(record.begin() + 1, 6, std::uint8_t{0});
         record[10] = 0;
     }
@@ -190,9 +190,8 @@ bool RebuildModeSettings(std::span<std::uint8_t, ModeSettingsSize> record, int t
     return BuildModeSettings(RecordTexts(ModeSettingsRows, record), targetSlot, record);
 }
 
-bool RebuildUniversalSettings(UniversalSettingsRecord& record, bool universalLoaded) {
-    return BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), universalLoaded,
-                                  record);
+bool RebuildUniversalSettings(UniversalSettingsRecord& record, RecordState state) {
+    return BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), state, record);
 }
 
 std::optional<std::string> LimitedRowText(const SettingsRow& row, std::string_view text) {

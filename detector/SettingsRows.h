@@ -67,6 +67,10 @@ RowTexts RecordTexts(std::span<const SettingsRow> rows, std::span<const std::uin
 // The row whose caption, without its leading space, is the name (case-insensitive).
 const SettingsRow* FindSettingsRow(std::span<const SettingsRow> rows, std::string_view name);
 
+// Whether a record has been loaded (from the detector or a file) since the program started; a
+// record never loaded still holds its defaults in the bytes no row shows.
+enum class RecordState { NeverLoaded, Loaded };
+
 // Building a record from its grid's texts, one text per row in row order. Each answers false and
 // leaves the record untouched when a text count or a text does not fit its rows.
 //
@@ -77,17 +81,17 @@ bool BuildModeSettings(std::span<const std::string> texts, int targetSlot,
 // Universal settings: BuiltMarker 1 and the row bytes; while the record was never loaded the bytes
 // no row shows get their fill values (4, 6 = 30; 9 = 0; 10, 11 = 1; 12 = 0), otherwise they and
 // bytes 13..15 and 17 keep their values.
-bool BuildUniversalSettings(std::span<const std::string> texts, bool universalLoaded,
+bool BuildUniversalSettings(std::span<const std::string> texts, RecordState state,
                             UniversalSettingsRecord& record);
 // Preferences: BuiltMarker 1 and the row bytes; while never loaded bytes 1..6 and 10 are zeroed.
-bool BuildPreferences(std::span<const std::string> texts, bool preferencesLoaded,
+bool BuildPreferences(std::span<const std::string> texts, RecordState state,
                       PreferencesRecord& record);
 
 // A record as the window hands it on when it was shown in its grid and not edited: its texts
 // built back into it, as the window does before a save or an upload. False (record untouched)
 // when a shown text would not build, which the rows' texts never give.
 bool RebuildModeSettings(std::span<std::uint8_t, ModeSettingsSize> record, int targetSlot);
-bool RebuildUniversalSettings(UniversalSettingsRecord& record, bool universalLoaded);
+bool RebuildUniversalSettings(UniversalSettingsRecord& record, RecordState state);
 
 // The limit rule after an edit of an integer row: a value above the maximum becomes the maximum,
 // otherwise one below the minimum becomes the minimum. Answers the text the row is to hold, or

@@ -59,4 +59,7 @@ void SealFileImage(FileKind kind, std::span<std::uint8_t> image);
 FileResult WriteFileImage(const std::string& fileName, FileKind kind,
                           std::vector<std::uint8_t> image, FileFailure* failure = nullptr);
 
+// The text between double quotes, as the messages about values show it: "Medium".
+std::string DoubleQuoted(std::string_view text);
+
 }  // namespace holvane

@@ -83,7 +83,7 @@ DownloadOutcome<ModeRecord> DownloadMode(int modeSlot) {
         messages::CouldNotDownloadMode);
 }
 
-TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
+TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, ModeParts parts,
                            const std::function<bool()>& confirm) {
     DetectorLink link;
     if (link.Connect() != 1) {
@@ -105,7 +105,7 @@ TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
     return Upload(
         link,
         [&](DetectorLink& l) {
-            if (wholeMode) {
+            if (parts == ModeParts::WithPattern) {
                 return l.SetMode(modeSlot, mode);
             }
             ModeSettingsRecord settings{};

@@ -43,9 +43,10 @@ DownloadOutcome<ModeRecord> DownloadMode(int modeSlot);
 // went unanswered or came back malformed, since the slot is then not known to be empty (false:
 // nothing is written and no end-of-upload is sent; an empty function means yes). A link that is
 // down fails the upload before anything is written.
-// wholeMode sends all 292 bytes, otherwise only the 26 settings bytes, which leaves the slot's
-// pattern alone. The end-of-upload command follows the write whether it succeeded or not.
-TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
+// ModeParts::WithPattern sends all 292 bytes, SettingsOnly only the 26 settings bytes, which
+// leaves the slot's pattern alone. The end-of-upload command follows the write whether it succeeded
+// or not.
+TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, ModeParts parts,
                            const std::function<bool()>& confirm = {});
 
 DownloadOutcome<UniversalSettingsRecord> DownloadUniversalSettings();

@@ -116,7 +116,9 @@ HeldRecord ReadHeldRecord(const WriteTarget& target) {
 }
 
 std::vector<Difference> DiffHeldRecord(const WriteTarget& target, const HeldRecord& held,
-                                       std::span<const std::uint8_t> record, bool heldFirst) {
+                                       std::span<const std::uint8_t> record,
+                                       DiffDirection direction) {
+    const bool heldFirst = direction == DiffDirection::HeldToRecord;
     if (held.result == HeldRecord::Result::Absent) {
         Difference d;
         d.type = Difference::Type::Presence;

@@ -48,10 +48,12 @@ struct HeldRecord {
 HeldRecord ReadHeldRecord(const WriteTarget& target);
 
 // The differences between the detector's record and `record` (the target's record, or for a mode
-// at least its settings part), from the detector's to the record's when heldFirst, the other way
-// round otherwise. An absent record is one difference of presence.
+// at least its settings part), in the direction asked for. An absent record is one difference of
+// presence.
+enum class DiffDirection { HeldToRecord, RecordToHeld };
 std::vector<Difference> DiffHeldRecord(const WriteTarget& target, const HeldRecord& held,
-                                       std::span<const std::uint8_t> record, bool heldFirst);
+                                       std::span<const std::uint8_t> record,
+                                       DiffDirection direction);
 
 // ---- The safety copy ----
 

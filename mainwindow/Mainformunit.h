@@ -44,7 +44,74 @@ inline constexpr int PatternEntryCount = 13;
 // lacks it), else the nearest sans-serif, 11 pixels high.
 QFont WindowFont();
 
-class TMainForm final : public QMainWindow {
+// The controls of the main window, by the names of the form design. The window creates and
+// places them (Mainformunit_Layout.cpp) and keeps them to itself; Controls() lets a caller look
+// at them and drive them as the user would.
+struct MainFormControls {
+    QMenu* File1;
+    QAction* ExitMenu;
+    QMenu* Actions1;
+    QAction* CreateBackupMenu;
+    QAction* OpenBackupMenu;
+    QAction* RestoreBackupMenu;
+    QMenu* Help1;
+    QAction* VisitKorvaneHomePageMenu;
+    QAction* SendKorvaneUSAanEmail;
+    QAction* SendKorvaneEuropeanEmail;
+    QAction* SendKorvaneEmailMenu;
+    QAction* VantorTradixInstructionManual;
+    QAction* VantorInstructionManual;
+    QAction* AboutMenu;
+    QAction* VantorTradixLicenceAgreement;
+
+    QTabWidget* PageControl;
+    QWidget* SettingsTabSheet;
+    QWidget* PatternsTabSheet;
+
+    // Settings page
+    PatternImage* ModePatternImage;
+    QAction* SaveModePattern;
+    QComboBox* ModeActionsComboBox;
+    SettingsGrid* ModeSettingsGrid;
+    QLabel* UploadModeLabel;
+    QLabel* DownloadModeLabel;
+    QComboBox* DownloadModeComboBox;
+    QPushButton* ModeActionBtn;
+    QComboBox* UploadModeComboBox;
+    SettingsGrid* GlobalSettingsGrid;
+    QPushButton* DownloadGlbBtn;
+    QPushButton* UploadGlbBtn;
+    QPushButton* SaveGlbBtn;
+    QPushButton* OpenGlbBtn;
+    QPushButton* RestoreUniversalBtn;
+    SettingsGrid* PrefSettingsGrid;
+    QPushButton* DownloadPrefBtn;
+    QPushButton* UploadPrefBtn;
+    QPushButton* RestorePrefBtn;
+
+    // Patterns page
+    QComboBox* PatternActionsComboBox;
+    QPushButton* DownloadAllBtn;
+    QLabel* UploadPatternStep1Label;
+    QPushButton* OpenPatternBtn;
+    PatternImage* ExchangeImage;
+    QLabel* UploadPatternStep2Label;
+    QComboBox* UploadPatternComboBox;
+    QPushButton* UploadPatternBtn;
+    QLabel* PatternSaveLabel;
+    PatternImage* GlintmapImage;
+    PatternImage* SvImage;
+    std::array<PatternImage*, 6> MyPatternImages;      // MyPattern1Image .. MyPattern6Image
+    std::array<PatternImage*, 4> MyModePatternImages;  // MyMode1PatternImage .. MyMode4PatternImage
+    QAction* SaveGlintmapMenuItem;
+    QAction* SaveSvMenuItem;
+    std::array<QAction*, 6> SaveUserMenuItems;  // SaveUser0MenuItem .. SaveUser5MenuItem
+    std::array<QAction*, 4>
+        SaveUserModeMenuItems;  // SaveUserMode0MenuItem .. SaveUserMode3MenuItem
+    QAction* SaveExchangeMenuItem;
+};
+
+class TMainForm final : public QMainWindow, private MainFormControls {
     Q_OBJECT
 
 public:
@@ -112,68 +179,8 @@ public:
     // program's executable, a separator, the file name.
     static QString DocumentPath(const QString& fileName);
 
-    // --- Controls, by the names of the form design ---
-    QMenu* File1;
-    QAction* ExitMenu;
-    QMenu* Actions1;
-    QAction* CreateBackupMenu;
-    QAction* OpenBackupMenu;
-    QAction* RestoreBackupMenu;
-    QMenu* Help1;
-    QAction* VisitKorvaneHomePageMenu;
-    QAction* SendKorvaneUSAanEmail;
-    QAction* SendKorvaneEuropeanEmail;
-    QAction* SendKorvaneEmailMenu;
-    QAction* VantorTradixInstructionManual;
-    QAction* VantorInstructionManual;
-    QAction* AboutMenu;
-    QAction* VantorTradixLicenceAgreement;
-
-    QTabWidget* PageControl;
-    QWidget* SettingsTabSheet;
-    QWidget* PatternsTabSheet;
-
-    // Settings page
-    PatternImage* ModePatternImage;
-    QAction* SaveModePattern;
-    QComboBox* ModeActionsComboBox;
-    SettingsGrid* ModeSettingsGrid;
-    QLabel* UploadModeLabel;
-    QLabel* DownloadModeLabel;
-    QComboBox* DownloadModeComboBox;
-    QPushButton* ModeActionBtn;
-    QComboBox* UploadModeComboBox;
-    SettingsGrid* GlobalSettingsGrid;
-    QPushButton* DownloadGlbBtn;
-    QPushButton* UploadGlbBtn;
-    QPushButton* SaveGlbBtn;
-    QPushButton* OpenGlbBtn;
-    QPushButton* RestoreUniversalBtn;
-    SettingsGrid* PrefSettingsGrid;
-    QPushButton* DownloadPrefBtn;
-    QPushButton* UploadPrefBtn;
-    QPushButton* RestorePrefBtn;
-
-    // Patterns page
-    QComboBox* PatternActionsComboBox;
-    QPushButton* DownloadAllBtn;
-    QLabel* UploadPatternStep1Label;
-    QPushButton* OpenPatternBtn;
-    PatternImage* ExchangeImage;
-    QLabel* UploadPatternStep2Label;
-    QComboBox* UploadPatternComboBox;
-    QPushButton* UploadPatternBtn;
-    QLabel* PatternSaveLabel;
-    PatternImage* GlintmapImage;
-    PatternImage* SvImage;
-    std::array<PatternImage*, 6> MyPatternImages;      // MyPattern1Image .. MyPattern6Image
-    std::array<PatternImage*, 4> MyModePatternImages;  // MyMode1PatternImage .. MyMode4PatternImage
-    QAction* SaveGlintmapMenuItem;
-    QAction* SaveSvMenuItem;
-    std::array<QAction*, 6> SaveUserMenuItems;  // SaveUser0MenuItem .. SaveUser5MenuItem
-    std::array<QAction*, 4>
-        SaveUserModeMenuItems;  // SaveUserMode0MenuItem .. SaveUserMode3MenuItem
-    QAction* SaveExchangeMenuItem;
+    // The window's controls, to be looked at and driven as the user would.
+    const MainFormControls& Controls() const { return *this; }
 
     // --- Handlers ---
     void ExitMenuClick();
@@ -254,12 +261,19 @@ private:
     // Copies an opened backup into the working state, the grids and the pictures.
     void ShowBackup(const BackupPayload& payload);
 
+    // Building and placing the controls (Mainformunit_Layout.cpp).
+    struct SectionButton;
+    struct RecordSection;
     void BuildMenus();
+    void BuildPages();
     void BuildSettingsPage();
+    void BuildModeSection(QWidget* page);
+    void BuildRecordSection(QWidget* page, const RecordSection& section);
     void BuildPatternsPage();
     void BuildPatternActions(QWidget* page);
     void BuildPatternPictures(QWidget* page);
     void BuildKeyboardOrder();
+    void BuildStatusBar();
     void FitIntoScreen();
     void SwitchPage(int step);
     void ConnectSettingsActions();

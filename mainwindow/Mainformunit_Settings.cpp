@@ -203,10 +203,11 @@ void TMainForm::UploadModeToDetector() {
         return;
     }
     RunUpload(*this, CurrentMode, mode, [&](const ModeRecord& built) {
-        return UploadMode(slot, built, ModeHasPattern, [this] {
-            NormalCursor pointer;
-            return AskToProceed(messages::OverwriteModeQuestion);
-        });
+        return UploadMode(
+            slot, built, ModeHasPattern ? ModeParts::WithPattern : ModeParts::SettingsOnly, [this] {
+                NormalCursor pointer;
+                return AskToProceed(messages::OverwriteModeQuestion);
+            });
     });
 }
 

@@ -24,9 +24,12 @@ struct ChildRun {
     std::string answer;  // what body() answered
 };
 
-// Runs body() in a child, as user and group 65534 when `unprivileged`, and brings back its
-// answer. A child still running after `bound` is killed.
-inline ChildRun RunInChild(const std::function<std::string()>& body, bool unprivileged,
+// Who a child runs as: the test's own user, or user and group 65534.
+enum class ChildUser { Same, Unprivileged };
+
+// Runs body() in a child as `user` and brings back its answer. A child still running after
+// `bound` is killed.
+inline ChildRun RunInChild(const std::function<std::string()>& body, ChildUser user,
                            std::chrono::milliseconds bound = std::chrono::seconds(5)) {
     int channel[2];
     if (::pipe(channel) != 0) {
@@ -36,9 +39,10 @@ inline ChildRun RunInChild(const std::function<std::string()>& body, bool unpriv
     if (child == 0) {
         ::close(channel[0]);
         std::string message;
-        if (unprivileged && (::setgroups(0, nullptr) != 0 ||
-                             ::setresgid(UnprivilegedId, UnprivilegedId, UnprivilegedId) != 0 ||
-                             ::setresuid(UnprivilegedId, UnprivilegedId, UnprivilegedId) != 0)) {
+        if (user == ChildUser::Unprivileged &&
+            (::setgroups(0, nullptr) != 0 ||
+             ::setresgid(UnprivilegedId, UnprivilegedId, UnprivilegedId) != 0 ||
+             ::setresuid(UnprivilegedId, UnprivilegedId, UnprivilegedId) != 0)) {
             message = "S";
         } else {
             message = "R" + body();

@@ -18,12 +18,13 @@ namespace {
 // A sysfs tree with hidraw entries, and a /dev folder with some of their nodes.
 class DetectorListTest : public test::CliTest {
 protected:
-    void AddNode(const std::string& name, const std::string& uevent, bool devNode) {
+    enum class DevNode { Present, Missing };
+    void AddNode(const std::string& name, const std::string& uevent, DevNode devNode) {
         const fs::path device = fs::path(Path("sys")) / "class" / "hidraw" / name / "device";
         fs::create_directories(device);
         std::ofstream(device / "uevent") << uevent;
         fs::create_directories(Path("dev"));
-        if (devNode) {
+        if (devNode == DevNode::Present) {
             std::ofstream(fs::path(Path("dev")) / name) << "";
         }
     }
@@ -34,12 +35,15 @@ protected:
 };
 
 TEST_F(DetectorListTest, ReportsTheDetectorNodesThatCannotBeOpenedWithTheirReasons) {
-    AddNode("hidraw0", Uevent("2F1A", "0001"), true);   // a plain file: not a hidraw node
-    AddNode("hidraw1", Uevent("046D", "C52B"), true);   // another vendor: never tried
-    AddNode("hidraw2", Uevent("2F1A", "0002"), false);  // no node in /dev
-    AddNode("hidraw3", "DRIVER=hid-generic\n", true);   // ids unknown: not the detector's
-    AddNode("hidraw10", Uevent("2F1A", "0003"), true);  // permission, from the opener below
-    AddNode("hidraw11", Uevent("2f1a", "0004"), true);  // already listed by the library
+    AddNode("hidraw0", Uevent("2F1A", "0001"),
+            DevNode::Present);  // a plain file: not a hidraw node
+    AddNode("hidraw1", Uevent("046D", "C52B"), DevNode::Present);  // another vendor: never tried
+    AddNode("hidraw2", Uevent("2F1A", "0002"), DevNode::Missing);  // no node in /dev
+    AddNode("hidraw3", "DRIVER=hid-generic\n",
+            DevNode::Present);  // ids unknown: not the detector's
+    AddNode("hidraw10", Uevent("2F1A", "0003"),
+            DevNode::Present);  // permission, from the opener below
+    AddNode("hidraw11", Uevent("2f1a", "0004"), DevNode::Present);  // already listed by the library
     const tovra::LinuxHidrawPlatform platform(Path("sys"), Path("dev"));
 
     const std::string listed = Path("dev") + "/hidraw11";

@@ -392,42 +392,43 @@ TEST_F(HolvanectlTest, FileMessagesNameTheFileAndTheReason) {
     const std::string pipe =
         "Could not open the file '" + Path("pipe") + "': it is a named pipe, not a regular file.\n";
     const std::vector<std::string> sim = {"--simulate", Path("seed.vantor")};
+    using childprocess::ChildUser;
     struct Case {
         std::vector<std::string> args;
-        bool asUser;
+        ChildUser user;
         std::string err;
     };
     const std::vector<Case> cases = {
-        {{"show", Path("pipe")}, false, pipe},
-        {{"show", Path("pipe"), "--json"}, false, pipe},
-        {{"restore", Path("pipe"), "--yes"}, false, pipe},
-        {{"--demo", "upload", Path("pipe")}, false, pipe},
-        {{"picture", Path("pipe"), "-o", Path("p.png")}, false, pipe},
-        {{"--simulate", Path("pipe"), "list"}, false, pipe},
+        {{"show", Path("pipe")}, ChildUser::Same, pipe},
+        {{"show", Path("pipe"), "--json"}, ChildUser::Same, pipe},
+        {{"restore", Path("pipe"), "--yes"}, ChildUser::Same, pipe},
+        {{"--demo", "upload", Path("pipe")}, ChildUser::Same, pipe},
+        {{"picture", Path("pipe"), "-o", Path("p.png")}, ChildUser::Same, pipe},
+        {{"--simulate", Path("pipe"), "list"}, ChildUser::Same, pipe},
         {{"show", Path("folder.vantor")},
-         false,
+         ChildUser::Same,
          "Could not open the file '" + Path("folder.vantor") +
              "': it is a folder, not a regular file.\n"},
         {{"show", Path("secret.glb")},
-         true,
+         ChildUser::Unprivileged,
          "Could not open the file '" + Path("secret.glb") + "': permission denied.\n"},
         {{"--demo", "upload", Path("u.glb"), "--slot", "My Mode 1"},
-         false,
+         ChildUser::Same,
          "holvanectl: universal settings take no slot\n"},
         {{"picture", Path("u.glb"), "-o", Path("p.png")},
-         false,
+         ChildUser::Same,
          "The file '" + Path("u.glb") +
              "' is a universal settings file, not a pattern or mode file: only these hold one "
              "pattern to draw.\n"},
         {{"--simulate", Path("m.mode"), "list"},
-         false,
+         ChildUser::Same,
          "The file '" + Path("m.mode") + "' is a mode file, not a backup file.\n"},
         {{"--demo", "backup", Path("folder.vantor")},
-         false,
+         ChildUser::Same,
          "Could not create the file '" + Path("folder.vantor") +
              "' to save the backup: it is a folder, not a regular file.\n"},
         {{"--demo", "download", "universal", "-o", Path("nowhere/u")},
-         false,
+         ChildUser::Same,
          "Could not create the file '" + Path("nowhere/u.glb") +
              "' to save the universal settings: no such file or directory.\n"},
     };
@@ -442,7 +443,7 @@ TEST_F(HolvanectlTest, FileMessagesNameTheFileAndTheReason) {
                 const test::RunResult r = Holvanectl(c.args);
                 return std::to_string(r.status) + "\n" + r.err;
             },
-            c.asUser);
+            c.user);
         if (run.end == childprocess::ChildRun::End::CannotSwitchUser) {
             std::cout << "[  SKIPPED ] " << line << ": cannot run as another user\n";
             continue;

@@ -168,7 +168,8 @@ TEST(NameForSaveTest, AppendsTheWordUnlessTheExtensionHasIt) {
 TEST_F(FileioTest, UniversalFileSavedRightAfterStartUp) {
     UniversalSettingsRecord record{};
     DefaultUniversalSettings(record);
-    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), false, record));
+    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record),
+                                       RecordState::NeverLoaded, record));
     ASSERT_EQ(WriteUniversalFile(Path("u.glb"), record), FileResult::Success);
     EXPECT_THAT(
         Load(Path("u.glb")),
@@ -395,6 +396,7 @@ TEST_F(FileioTest, FailedWriteLeavesTheOldFileIntact) {
 namespace {
 
 using holvane::childprocess::ChildRun;
+using holvane::childprocess::ChildUser;
 using holvane::childprocess::RunInChild;
 using holvane::childprocess::UnprivilegedId;
 
@@ -494,11 +496,12 @@ Layout LinkedFileIn(uid_t folderOwner, unsigned folderMode, uid_t linkOwner, uid
 
 struct SaveCase {
     const char* what;
-    bool asUser;  // run as user 65534, in a folder the user owns unless the layout says otherwise
+    // Who saves: user 65534 saves in a folder the user owns unless the layout says otherwise.
+    ChildUser user = ChildUser::Same;
     Layout layout;
     std::string target;  // saved to, relative to the folder
     FileResult result;
-    FileFailure failure;
+    FileFailure failure = {};
     std::string written;   // the file that must hold the new image; "" when nothing is written
     unsigned mode = 0644;  // of the written file (a new file gets 0666 less the umask 022)
     uid_t owner = 0;
@@ -534,282 +537,266 @@ protected:
 TEST_F(SaveTargetTest, EachKindOfTarget) {
     const std::string longName = std::string(250, 'n') + ".glb";  // 254 bytes, legal
     std::vector<SaveCase> cases = {
-        {"a new file", false, [](const std::string&) {}, "u.glb", FileResult::Success, {}, "u.glb"},
-        {"an existing file keeps its mode",
-         false,
-         [](const std::string& f) { Lay(f + "/u.glb", Old, 0640); },
-         "u.glb",
-         FileResult::Success,
-         {},
-         "u.glb",
-         0640},
-        {"a file of another user keeps its owner and group",
-         false,
-         [](const std::string& f) {
-             Lay(f + "/u.glb", Old, 0604);
-             Own(f + "/u.glb", UnprivilegedId);
-         },
-         "u.glb",
-         FileResult::Success,
-         {},
-         "u.glb",
-         0604,
-         UnprivilegedId},
-        {"a write-protected file, as its owner",
-         true,
-         [](const std::string& f) {
-             Lay(f + "/u.glb", Old, 0444);
-             Own(f + "/u.glb", UnprivilegedId);
-         },
-         "u.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"a write-protected file, as root (who may write it)",
-         false,
-         [](const std::string& f) { Lay(f + "/u.glb", Old, 0444); },
-         "u.glb",
-         FileResult::Success,
-         {},
-         "u.glb",
-         0444},
-        {"another user's file in the user's own folder",
-         true,
-         [](const std::string& f) { Lay(f + "/u.glb", Old, 0644); },
-         "u.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"the user's file in a folder the user cannot write",
-         true,
-         [](const std::string& f) {
-             Own(f, 0);
-             Lay(f + "/u.glb", Old, 0644);
-             Own(f + "/u.glb", UnprivilegedId);
-         },
-         "u.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"another user's open file in a sticky folder: the rename is refused",
-         true,
-         [](const std::string& f) {
-             Own(f, 0);
-             ::chmod(f.c_str(), 01777);
-             Lay(f + "/u.glb", Old, 0666);
-         },
-         "u.glb",
-         FileResult::WriteFailed,
-         {EPERM},
-         ""},
-        {"a folder",
-         false,
-         [](const std::string& f) {
-             fs::create_directory(f + "/u.glb");
-             Lay(f + "/u.glb/inside", {1, 2, 3}, 0644);
-         },
-         "u.glb",
-         FileResult::CannotCreate,
-         {0, NodeType::Folder},
-         ""},
-        {"a name ending in a slash",
-         false,
-         [](const std::string&) {},
-         "u.glb/",
-         FileResult::CannotCreate,
-         {EISDIR},
-         ""},
-        {"a path through a missing folder",
-         false,
-         [](const std::string&) {},
-         "nowhere/u.glb",
-         FileResult::CannotCreate,
-         {ENOENT},
-         ""},
-        {"a path through a file",
-         false,
-         [](const std::string& f) { Lay(f + "/plain", Old, 0644); },
-         "plain/u.glb",
-         FileResult::CannotCreate,
-         {ENOTDIR},
-         ""},
-        {"a named pipe",
-         false,
-         [](const std::string& f) { ASSERT_EQ(::mkfifo((f + "/u.glb").c_str(), 0644), 0); },
-         "u.glb",
-         FileResult::CannotCreate,
-         {0, NodeType::NamedPipe},
-         ""},
-        {"a link to a file",
-         false,
-         [](const std::string& f) {
-             fs::create_directory(f + "/real");
-             Lay(f + "/real/u.glb", Old, 0600);
-             fs::create_symlink("real/u.glb", f + "/link.glb");
-         },
-         "link.glb",
-         FileResult::Success,
-         {},
-         "real/u.glb",
-         0600},
-        {"a chain of links, relative to each link's folder",
-         false,
-         [](const std::string& f) {
-             fs::create_directory(f + "/a");
-             fs::create_directory(f + "/b");
-             Lay(f + "/b/u.glb", Old, 0640);
-             fs::create_symlink("a/one", f + "/link.glb");
-             fs::create_symlink("../b/u.glb", f + "/a/one");
-         },
-         "link.glb",
-         FileResult::Success,
-         {},
-         "b/u.glb",
-         0640},
-        {"a dangling link creates the file it names",
-         false,
-         [](const std::string& f) { fs::create_symlink("made.glb", f + "/link.glb"); },
-         "link.glb",
-         FileResult::Success,
-         {},
-         "made.glb"},
-        {"a dangling link into a missing folder",
-         false,
-         [](const std::string& f) { fs::create_symlink("nowhere/made.glb", f + "/link.glb"); },
-         "link.glb",
-         FileResult::CannotCreate,
-         {ENOENT},
-         ""},
-        {"a link to a folder",
-         false,
-         [](const std::string& f) {
-             fs::create_directory(f + "/sub");
-             fs::create_symlink("sub", f + "/link.glb");
-         },
-         "link.glb",
-         FileResult::CannotCreate,
-         {0, NodeType::Folder},
-         ""},
-        {"a link loop",
-         false,
-         [](const std::string& f) {
-             fs::create_symlink("b.glb", f + "/a.glb");
-             fs::create_symlink("a.glb", f + "/b.glb");
-         },
-         "a.glb",
-         FileResult::CannotCreate,
-         {ELOOP},
-         ""},
-        {"a link to itself",
-         false,
-         [](const std::string& f) { fs::create_symlink("a.glb", f + "/a.glb"); },
-         "a.glb",
-         FileResult::CannotCreate,
-         {ELOOP},
-         ""},
+        {.what = "a new file",
+         .layout = [](const std::string&) {},
+         .target = "u.glb",
+         .result = FileResult::Success,
+         .written = "u.glb"},
+        {.what = "an existing file keeps its mode",
+         .layout = [](const std::string& f) { Lay(f + "/u.glb", Old, 0640); },
+         .target = "u.glb",
+         .result = FileResult::Success,
+         .written = "u.glb",
+         .mode = 0640},
+        {.what = "a file of another user keeps its owner and group",
+         .layout =
+             [](const std::string& f) {
+                 Lay(f + "/u.glb", Old, 0604);
+                 Own(f + "/u.glb", UnprivilegedId);
+             },
+         .target = "u.glb",
+         .result = FileResult::Success,
+         .written = "u.glb",
+         .mode = 0604,
+         .owner = UnprivilegedId},
+        {.what = "a write-protected file, as its owner",
+         .user = ChildUser::Unprivileged,
+         .layout =
+             [](const std::string& f) {
+                 Lay(f + "/u.glb", Old, 0444);
+                 Own(f + "/u.glb", UnprivilegedId);
+             },
+         .target = "u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "a write-protected file, as root (who may write it)",
+         .layout = [](const std::string& f) { Lay(f + "/u.glb", Old, 0444); },
+         .target = "u.glb",
+         .result = FileResult::Success,
+         .written = "u.glb",
+         .mode = 0444},
+        {.what = "another user's file in the user's own folder",
+         .user = ChildUser::Unprivileged,
+         .layout = [](const std::string& f) { Lay(f + "/u.glb", Old, 0644); },
+         .target = "u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "the user's file in a folder the user cannot write",
+         .user = ChildUser::Unprivileged,
+         .layout =
+             [](const std::string& f) {
+                 Own(f, 0);
+                 Lay(f + "/u.glb", Old, 0644);
+                 Own(f + "/u.glb", UnprivilegedId);
+             },
+         .target = "u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "another user's open file in a sticky folder: the rename is refused",
+         .user = ChildUser::Unprivileged,
+         .layout =
+             [](const std::string& f) {
+                 Own(f, 0);
+                 ::chmod(f.c_str(), 01777);
+                 Lay(f + "/u.glb", Old, 0666);
+             },
+         .target = "u.glb",
+         .result = FileResult::WriteFailed,
+         .failure = {EPERM},
+         .written = ""},
+        {.what = "a folder",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_directory(f + "/u.glb");
+                 Lay(f + "/u.glb/inside", {1, 2, 3}, 0644);
+             },
+         .target = "u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {0, NodeType::Folder},
+         .written = ""},
+        {.what = "a name ending in a slash",
+         .layout = [](const std::string&) {},
+         .target = "u.glb/",
+         .result = FileResult::CannotCreate,
+         .failure = {EISDIR},
+         .written = ""},
+        {.what = "a path through a missing folder",
+         .layout = [](const std::string&) {},
+         .target = "nowhere/u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {ENOENT},
+         .written = ""},
+        {.what = "a path through a file",
+         .layout = [](const std::string& f) { Lay(f + "/plain", Old, 0644); },
+         .target = "plain/u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {ENOTDIR},
+         .written = ""},
+        {.what = "a named pipe",
+         .layout =
+             [](const std::string& f) { ASSERT_EQ(::mkfifo((f + "/u.glb").c_str(), 0644), 0); },
+         .target = "u.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {0, NodeType::NamedPipe},
+         .written = ""},
+        {.what = "a link to a file",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_directory(f + "/real");
+                 Lay(f + "/real/u.glb", Old, 0600);
+                 fs::create_symlink("real/u.glb", f + "/link.glb");
+             },
+         .target = "link.glb",
+         .result = FileResult::Success,
+         .written = "real/u.glb",
+         .mode = 0600},
+        {.what = "a chain of links, relative to each link's folder",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_directory(f + "/a");
+                 fs::create_directory(f + "/b");
+                 Lay(f + "/b/u.glb", Old, 0640);
+                 fs::create_symlink("a/one", f + "/link.glb");
+                 fs::create_symlink("../b/u.glb", f + "/a/one");
+             },
+         .target = "link.glb",
+         .result = FileResult::Success,
+         .written = "b/u.glb",
+         .mode = 0640},
+        {.what = "a dangling link creates the file it names",
+         .layout = [](const std::string& f) { fs::create_symlink("made.glb", f + "/link.glb"); },
+         .target = "link.glb",
+         .result = FileResult::Success,
+         .written = "made.glb"},
+        {.what = "a dangling link into a missing folder",
+         .layout =
+             [](const std::string& f) { fs::create_symlink("nowhere/made.glb", f + "/link.glb"); },
+         .target = "link.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {ENOENT},
+         .written = ""},
+        {.what = "a link to a folder",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_directory(f + "/sub");
+                 fs::create_symlink("sub", f + "/link.glb");
+             },
+         .target = "link.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {0, NodeType::Folder},
+         .written = ""},
+        {.what = "a link loop",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_symlink("b.glb", f + "/a.glb");
+                 fs::create_symlink("a.glb", f + "/b.glb");
+             },
+         .target = "a.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {ELOOP},
+         .written = ""},
+        {.what = "a link to itself",
+         .layout = [](const std::string& f) { fs::create_symlink("a.glb", f + "/a.glb"); },
+         .target = "a.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {ELOOP},
+         .written = ""},
         // Links in a sticky folder anyone may write are followed as the system follows them:
         // only the saver's own and the folder owner's.
-        {"another user's link in a shared sticky folder is not followed",
-         false,
-         LinkedFileIn(0, 01777, UnprivilegedId),
-         "x.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"nor is it at the end of a chain of links",
-         false,
-         [](const std::string& f) {
-             fs::create_directory(f + "/shared");
-             LinkedFileIn(0, 01777, UnprivilegedId)(f + "/shared");
-             fs::create_symlink("shared/x.glb", f + "/mine.glb");
-         },
-         "mine.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"a third user's link to the saver's file, saved as an unprivileged user",
-         true,
-         LinkedFileIn(0, 01777, ThirdUserId, UnprivilegedId),
-         "x.glb",
-         FileResult::CannotCreate,
-         {EACCES},
-         ""},
-        {"the saver's own link in another user's shared sticky folder is followed",
-         false,
-         LinkedFileIn(UnprivilegedId, 01777, 0),
-         "x.glb",
-         FileResult::Success,
-         {},
-         "real.glb",
-         0640},
-        {"the folder owner's link in a shared sticky folder is followed",
-         false,
-         LinkedFileIn(UnprivilegedId, 01777, UnprivilegedId),
-         "x.glb",
-         FileResult::Success,
-         {},
-         "real.glb",
-         0640},
-        {"another user's link in a folder anyone may write, not sticky, is followed",
-         false,
-         LinkedFileIn(0, 0777, UnprivilegedId),
-         "x.glb",
-         FileResult::Success,
-         {},
-         "real.glb",
-         0640},
-        {"the longest name the folder takes",
-         false,
-         [](const std::string&) {},
-         longName,
-         FileResult::Success,
-         {},
-         longName},
-        {"a temporary file left by a killed save is removed",
-         false,
-         [](const std::string& f) {
-             Lay(f + "/u.glb", Old, 0644);
-             Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
-         },
-         "u.glb",
-         FileResult::Success,
-         {},
-         "u.glb",
-         0644,
-         0,
-         ".u.glb.holvane-saving"},
-        {"a long name's leftover is found by its short temporary name",
-         false,
-         [&](const std::string& f) { Lay(TemporaryNameFor(f + "/" + longName), {9}, 0644); },
-         longName,
-         FileResult::Success,
-         {},
-         longName,
-         0644,
-         0,
-         TemporaryNameFor(longName)},
+        {.what = "another user's link in a shared sticky folder is not followed",
+         .layout = LinkedFileIn(0, 01777, UnprivilegedId),
+         .target = "x.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "nor is it at the end of a chain of links",
+         .layout =
+             [](const std::string& f) {
+                 fs::create_directory(f + "/shared");
+                 LinkedFileIn(0, 01777, UnprivilegedId)(f + "/shared");
+                 fs::create_symlink("shared/x.glb", f + "/mine.glb");
+             },
+         .target = "mine.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "a third user's link to the saver's file, saved as an unprivileged user",
+         .user = ChildUser::Unprivileged,
+         .layout = LinkedFileIn(0, 01777, ThirdUserId, UnprivilegedId),
+         .target = "x.glb",
+         .result = FileResult::CannotCreate,
+         .failure = {EACCES},
+         .written = ""},
+        {.what = "the saver's own link in another user's shared sticky folder is followed",
+         .layout = LinkedFileIn(UnprivilegedId, 01777, 0),
+         .target = "x.glb",
+         .result = FileResult::Success,
+         .written = "real.glb",
+         .mode = 0640},
+        {.what = "the folder owner's link in a shared sticky folder is followed",
+         .layout = LinkedFileIn(UnprivilegedId, 01777, UnprivilegedId),
+         .target = "x.glb",
+         .result = FileResult::Success,
+         .written = "real.glb",
+         .mode = 0640},
+        {.what = "another user's link in a folder anyone may write, not sticky, is followed",
+         .layout = LinkedFileIn(0, 0777, UnprivilegedId),
+         .target = "x.glb",
+         .result = FileResult::Success,
+         .written = "real.glb",
+         .mode = 0640},
+        {.what = "the longest name the folder takes",
+         .layout = [](const std::string&) {},
+         .target = longName,
+         .result = FileResult::Success,
+         .written = longName},
+        {.what = "a temporary file left by a killed save is removed",
+         .layout =
+             [](const std::string& f) {
+                 Lay(f + "/u.glb", Old, 0644);
+                 Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
+             },
+         .target = "u.glb",
+         .result = FileResult::Success,
+         .written = "u.glb",
+         .mode = 0644,
+         .owner = 0,
+         .removed = ".u.glb.holvane-saving"},
+        {.what = "a long name's leftover is found by its short temporary name",
+         .layout =
+             [&](const std::string& f) { Lay(TemporaryNameFor(f + "/" + longName), {9}, 0644); },
+         .target = longName,
+         .result = FileResult::Success,
+         .written = longName,
+         .mode = 0644,
+         .owner = 0,
+         .removed = TemporaryNameFor(longName)},
     };
     // A save of the same file under way in another process holds its temporary file locked.
-    cases.push_back({"the temporary file of a save under way",
-                     false,
-                     [this](const std::string& f) {
-                         Lay(f + "/u.glb", Old, 0644);
-                         Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
-                         const int fd = ::open((f + "/.u.glb.holvane-saving").c_str(), O_RDONLY);
-                         ASSERT_EQ(::flock(fd, LOCK_EX), 0);
-                         held_.push_back(fd);
-                     },
-                     "u.glb",
-                     FileResult::CannotCreate,
-                     {EBUSY},
-                     ""});
+    cases.push_back({.what = "the temporary file of a save under way",
+                     .layout =
+                         [this](const std::string& f) {
+                             Lay(f + "/u.glb", Old, 0644);
+                             Lay(f + "/.u.glb.holvane-saving", {9, 9}, 0644);
+                             const int fd =
+                                 ::open((f + "/.u.glb.holvane-saving").c_str(), O_RDONLY);
+                             ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+                             held_.push_back(fd);
+                         },
+                     .target = "u.glb",
+                     .result = FileResult::CannotCreate,
+                     .failure = {EBUSY},
+                     .written = ""});
 
     for (std::size_t i = 0; i < cases.size(); ++i) {
         const SaveCase& c = cases[i];
         SCOPED_TRACE(c.what);
         const std::string folder = Path("case" + std::to_string(i));
         fs::create_directory(folder);
-        if (c.asUser) {
+        if (c.user == ChildUser::Unprivileged) {
             Own(folder, UnprivilegedId);
         }
         c.layout(folder);
@@ -822,7 +809,7 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
                     WriteUniversalFile(folder + "/" + c.target, Record(), &failure);
                 return Encoded(r, failure);
             },
-            c.asUser);
+            c.user);
         if (run.end == ChildRun::End::CannotSwitchUser) {
             std::cout << "[  SKIPPED ] " << c.what << ": cannot run as user " << UnprivilegedId
                       << "\n";
@@ -833,7 +820,8 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
 
         Snapshot expected = before;
         if (!c.written.empty()) {
-            const uid_t owner = c.owner != 0 ? c.owner : (c.asUser ? UnprivilegedId : 0);
+            const uid_t owner =
+                c.owner != 0 ? c.owner : (c.user == ChildUser::Unprivileged ? UnprivilegedId : 0);
             expected[c.written] = Node{'f', image_, "", c.mode, owner, owner};
         }
         if (!c.removed.empty()) {
@@ -958,7 +946,7 @@ TEST_F(FileioTest, InputsThatAreNotRegularFilesAreRefusedAtOnce) {
                     const FileResult r = read(c.path, failure);
                     return Encoded(r, failure);
                 },
-                false, std::chrono::seconds(2));
+                ChildUser::Same, std::chrono::seconds(2));
             ASSERT_EQ(run.end, ChildRun::End::Finished) << "the read blocked or crashed";
             EXPECT_EQ(run.answer, Encoded(FileResult::CannotOpen, c.failure));
         }

@@ -139,12 +139,12 @@ TEST(SettingsRowsTest, TextsThatFitNoRow) {
     EXPECT_EQ(mode, before);
 
     UniversalSettingsRecord universal{};
-    EXPECT_FALSE(BuildUniversalSettings({}, false, universal));
+    EXPECT_FALSE(BuildUniversalSettings({}, RecordState::NeverLoaded, universal));
     EXPECT_EQ(universal, UniversalSettingsRecord{});
     PreferencesRecord prefs{};
     auto prefTexts = RecordTexts(PreferencesRows, prefs);
     prefTexts[0] = "x";
-    EXPECT_FALSE(BuildPreferences(prefTexts, false, prefs));
+    EXPECT_FALSE(BuildPreferences(prefTexts, RecordState::NeverLoaded, prefs));
     EXPECT_EQ(prefs, PreferencesRecord{});
 }
 
@@ -176,7 +176,8 @@ TEST(BuildRecordTest, ModeSettingsZeroReservedBytesAndKeep22And23) {
 TEST(BuildRecordTest, UniversalSettingsAfterStartUp) {
     UniversalSettingsRecord record{};
     DefaultUniversalSettings(record);
-    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record), false, record));
+    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, record),
+                                       RecordState::NeverLoaded, record));
     EXPECT_THAT(record, ElementsAre(0x00, 0x16, 0x00, 0x1E, 0x1E, 0x1E, 0x1E, 0x0F, 0x06, 0x00,
                                     0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00));
 }
@@ -186,7 +187,7 @@ TEST(BuildRecordTest, LoadedFlagDecidesTheHiddenBytes) {
     const auto texts = RecordTexts(UniversalSettingsRows, downloaded);
 
     UniversalSettingsRecord loaded = downloaded;
-    ASSERT_TRUE(BuildUniversalSettings(texts, true, loaded));
+    ASSERT_TRUE(BuildUniversalSettings(texts, RecordState::Loaded, loaded));
     UniversalSettingsRecord expected = downloaded;
     expected[0] = 1;   // "Manual"
     expected[2] = 0;   // 102 shows "A"
@@ -194,7 +195,7 @@ TEST(BuildRecordTest, LoadedFlagDecidesTheHiddenBytes) {
     EXPECT_EQ(loaded, expected);
 
     UniversalSettingsRecord never = downloaded;
-    ASSERT_TRUE(BuildUniversalSettings(texts, false, never));
+    ASSERT_TRUE(BuildUniversalSettings(texts, RecordState::NeverLoaded, never));
     expected[4] = 30;
     expected[6] = 30;
     expected[9] = 0;
@@ -206,19 +207,19 @@ TEST(BuildRecordTest, LoadedFlagDecidesTheHiddenBytes) {
     // Restore Defaults after a download, then an upload: the loaded record keeps byte 10 = 0.
     UniversalSettingsRecord restored = downloaded;
     DefaultUniversalSettings(restored);
-    ASSERT_TRUE(
-        BuildUniversalSettings(RecordTexts(UniversalSettingsRows, restored), true, restored));
+    ASSERT_TRUE(BuildUniversalSettings(RecordTexts(UniversalSettingsRows, restored),
+                                       RecordState::Loaded, restored));
     EXPECT_THAT(restored, ElementsAre(0, 22, 0, 30, 30, 30, 30, 15, 6, 0, 0, 1, 0,  //
                                       113, 114, 115, 1, 117));
 
     const auto prefsDownloaded = Counting<PreferencesSize>(100);
     const auto prefTexts = RecordTexts(PreferencesRows, prefsDownloaded);
     PreferencesRecord prefs = prefsDownloaded;
-    ASSERT_TRUE(BuildPreferences(prefTexts, true, prefs));
+    ASSERT_TRUE(BuildPreferences(prefTexts, RecordState::Loaded, prefs));
     EXPECT_THAT(prefs,
                 ElementsAre(1, 101, 102, 103, 104, 105, 106, 0, 0, 0, 110, 111, 112, 113, 1, 115));
     prefs = prefsDownloaded;
-    ASSERT_TRUE(BuildPreferences(prefTexts, false, prefs));
+    ASSERT_TRUE(BuildPreferences(prefTexts, RecordState::NeverLoaded, prefs));
     EXPECT_THAT(prefs, ElementsAre(1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 111, 112, 113, 1, 115));
 }
 
@@ -228,7 +229,7 @@ TEST(BuildRecordTest, PreferencesSwitchesInByteOrder) {
     auto texts = RecordTexts(PreferencesRows, prefs);
     EXPECT_THAT(texts, ElementsAre("15", "Normal", "On", "Off", "Off"));
     texts[3] = "On";  // Show Mode Info
-    ASSERT_TRUE(BuildPreferences(texts, false, prefs));
+    ASSERT_TRUE(BuildPreferences(texts, RecordState::NeverLoaded, prefs));
     EXPECT_EQ(prefs[preferences::ShowModeInfo], 1);
     EXPECT_EQ(prefs[preferences::DisplayTimeout], 0);
 }

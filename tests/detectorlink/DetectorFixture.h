@@ -36,11 +36,12 @@ inline std::vector<Wire> WireLog(const holvane::simulator::VirtualDetector& dete
 
 // The ids a detector was asked to write, the end-of-upload command among them unless left out;
 // and the ids it was asked to read.
+enum class EndOfUpload { Counted, LeftOut };
 inline std::vector<int> WrittenIds(const holvane::simulator::VirtualDetector& detector,
-                                   bool withEndOfUpload = true) {
+                                   EndOfUpload endOfUpload = EndOfUpload::Counted) {
     std::vector<int> ids;
     for (const Wire& w : WireLog(detector)) {
-        if (w.write && (withEndOfUpload || w.id != holvane::FinishUploadId)) {
+        if (w.write && (endOfUpload == EndOfUpload::Counted || w.id != holvane::FinishUploadId)) {
             ids.push_back(w.id);
         }
     }
@@ -83,8 +84,8 @@ protected:
 
     std::vector<Wire> WireLog() const { return ::WireLog(detector); }
 
-    std::vector<int> WrittenIds(bool withEndOfUpload = true) const {
-        return ::WrittenIds(detector, withEndOfUpload);
+    std::vector<int> WrittenIds(EndOfUpload endOfUpload = EndOfUpload::Counted) const {
+        return ::WrittenIds(detector, endOfUpload);
     }
     std::vector<int> ReadIds() const { return ::ReadIds(detector); }
     std::vector<std::vector<std::uint8_t>> WrittenValues() const {

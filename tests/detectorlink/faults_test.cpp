@@ -211,7 +211,7 @@ TEST_F(FaultsTest, ModeUpload) {
         Apply(detector, row.fault, static_cast<std::uint8_t>(ModeId(4)), 0);
 
         int questions = 0;
-        const TransferOutcome outcome = UploadMode(4, upload, false, [&] {
+        const TransferOutcome outcome = UploadMode(4, upload, ModeParts::SettingsOnly, [&] {
             ++questions;
             return false;
         });

@@ -275,7 +275,8 @@ TEST_F(StopGateTest, OtherActionsEndWithoutAskingOrWriting) {
     // command, which follows even a failed write of a mode.
     detector.ClearLog();
     StopAfter(1);
-    const TransferOutcome upload = UploadMode(4, detector.Mode(4), true, [] { return true; });
+    const TransferOutcome upload =
+        UploadMode(4, detector.Mode(4), ModeParts::WithPattern, [] { return true; });
     EXPECT_EQ(upload.result, TransferOutcome::Result::TransferFailed);
     EXPECT_FALSE(upload.finishNotSent);
     EXPECT_EQ(ReadIds().size(), 1u);

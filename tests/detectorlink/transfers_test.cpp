@@ -14,7 +14,7 @@ namespace {
 class TransfersTest : public DetectorFixture {
 protected:
     simulator::VirtualDetector& Detector() { return detector; }
-    std::vector<int> Writes() const { return WrittenIds(false); }
+    std::vector<int> Writes() const { return WrittenIds(EndOfUpload::LeftOut); }
 };
 
 using Result = TransferOutcome::Result;
@@ -25,23 +25,33 @@ TEST_F(TransfersTest, ModeUploadSendsSettingsOrWholeModeAndAlwaysFinishes) {
     mode[ModePatternOffset] = 0x24;
 
     struct Case {
-        bool wholeMode;
+        ModeParts parts;
         bool refused;
         std::uint8_t id;
         Result result;
     };
     const Case cases[] = {
-        {false, false, static_cast<std::uint8_t>(ModeSettingsId(5)), Result::Done},
-        {true, false, static_cast<std::uint8_t>(ModeId(5)), Result::Done},
-        {true, true, static_cast<std::uint8_t>(ModeId(5)), Result::TransferFailed},
+        {.parts = ModeParts::SettingsOnly,
+         .refused = false,
+         .id = static_cast<std::uint8_t>(ModeSettingsId(5)),
+         .result = Result::Done},
+        {.parts = ModeParts::WithPattern,
+         .refused = false,
+         .id = static_cast<std::uint8_t>(ModeId(5)),
+         .result = Result::Done},
+        {.parts = ModeParts::WithPattern,
+         .refused = true,
+         .id = static_cast<std::uint8_t>(ModeId(5)),
+         .result = Result::TransferFailed},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.wholeMode);
+        const bool wholeMode = c.parts == ModeParts::WithPattern;
+        SCOPED_TRACE(wholeMode);
         Detector().ClearLog();
         Detector().ClearFaults();
         const PatternRecord before = Detector().Pattern(15);
         Detector().RefuseId(c.id, c.refused);
-        const auto outcome = UploadMode(5, mode, c.wholeMode, [] { return true; });
+        const auto outcome = UploadMode(5, mode, c.parts, [] { return true; });
         EXPECT_EQ(outcome.result, c.result);
         EXPECT_EQ(Writes(), std::vector<int>{c.id});
         EXPECT_EQ(Detector().FinishUploadCount(), 1);
@@ -50,8 +60,8 @@ TEST_F(TransfersTest, ModeUploadSendsSettingsOrWholeModeAndAlwaysFinishes) {
                       "Could not upload the Mode.\r\nCheck the connection and try again.");
         } else {
             EXPECT_EQ(Detector().Mode(5)[0], 0x42);
-            EXPECT_EQ(Detector().Pattern(15)[0] == 0x24, c.wholeMode);
-            EXPECT_EQ(Detector().Pattern(15) == before, !c.wholeMode);
+            EXPECT_EQ(Detector().Pattern(15)[0] == 0x24, wholeMode);
+            EXPECT_EQ(Detector().Pattern(15) == before, !wholeMode);
         }
     }
 }
@@ -63,11 +73,12 @@ TEST_F(TransfersTest, ModeUploadAsksOnlyWhenTheSlotHoldsAMode) {
         ++asked;
         return false;
     };
-    EXPECT_EQ(UploadMode(6, ModeRecord{}, false, decline).result, Result::Done);
+    EXPECT_EQ(UploadMode(6, ModeRecord{}, ModeParts::SettingsOnly, decline).result, Result::Done);
     EXPECT_EQ(asked, 0);
 
     Detector().ClearLog();
-    EXPECT_EQ(UploadMode(7, ModeRecord{}, true, decline).result, Result::Cancelled);
+    EXPECT_EQ(UploadMode(7, ModeRecord{}, ModeParts::WithPattern, decline).result,
+              Result::Cancelled);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(Writes().empty());
     EXPECT_EQ(Detector().FinishUploadCount(), 0);

@@ -251,7 +251,7 @@ TEST_F(WriteChecksTest, TheHeldRecordIsReadOnlyAndAnAbsentModeIsNoFailure) {
     // An absent mode is one difference: the write would create it.
     const WriteTarget absent{WriteTarget::Kind::Mode, 5};
     const ModeRecord mode{};
-    ExpectOne(DiffHeldRecord(absent, ReadHeldRecord(absent), mode, true),
+    ExpectOne(DiffHeldRecord(absent, ReadHeldRecord(absent), mode, DiffDirection::HeldToRecord),
               {.type = Type::Presence, .section = "My Mode 2", .oldPresent = false});
     EXPECT_TRUE(WrittenIds().empty());
 }

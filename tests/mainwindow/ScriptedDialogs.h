@@ -18,6 +18,8 @@ struct AskedMessage {
     bool operator==(const AskedMessage&) const = default;
 };
 
+enum class FileDialogKind { Open, Save };
+
 struct AskedFileDialog {
     bool save;
     FileDialog asked;  // filter, title and the file name offered
@@ -45,13 +47,17 @@ public:
         messageAnswers.pop_front();
         return answer;
     }
-    bool RunOpenDialog(QWidget*, FileDialog& dialog) override { return Run(false, dialog); }
-    bool RunSaveDialog(QWidget*, FileDialog& dialog) override { return Run(true, dialog); }
+    bool RunOpenDialog(QWidget*, FileDialog& dialog) override {
+        return Run(FileDialogKind::Open, dialog);
+    }
+    bool RunSaveDialog(QWidget*, FileDialog& dialog) override {
+        return Run(FileDialogKind::Save, dialog);
+    }
     void OpenWithSystem(const QUrl& target) override { opened.push_back(target); }
 
 private:
-    bool Run(bool save, FileDialog& dialog) {
-        fileDialogs.push_back({save, dialog});
+    bool Run(FileDialogKind kind, FileDialog& dialog) {
+        fileDialogs.push_back({kind == FileDialogKind::Save, dialog});
         if (fileAnswers.empty()) {
             return false;
         }

@@ -46,13 +46,13 @@ protected:
     // the window's font (the empty state writes a text).
     QImage Drawn(const PatternRecord* pattern) {
         PatternImage picture(PatternPictureWidth, PatternPictureHeight);
-        picture.setFont(form.GlintmapImage->font());
+        picture.setFont(form.Controls().GlintmapImage->font());
         form.DrawPattern(picture, pattern);
         return picture.Bitmap();
     }
     QImage DrawnSmall(const PatternRecord* pattern) {
         PatternImage picture(SmallPatternPictureWidth, SmallPatternPictureHeight);
-        picture.setFont(form.ExchangeImage->font());
+        picture.setFont(form.Controls().ExchangeImage->font());
         form.DrawSmallPattern(picture, pattern);
         return picture.Bitmap();
     }

@@ -40,16 +40,16 @@ protected:
     // Answers the file dialog and, for a restore, the question.
     void Create(const std::string& name) {
         dialogs.fileAnswers.push_back(name);
-        form.CreateBackupMenu->trigger();
+        form.Controls().CreateBackupMenu->trigger();
     }
     void OpenBackup(const std::string& name) {
         dialogs.fileAnswers.push_back(name);
-        form.OpenBackupMenu->trigger();
+        form.Controls().OpenBackupMenu->trigger();
     }
     void Restore(const std::string& name, MessageAnswer answer = MessageAnswer::Ok) {
         dialogs.fileAnswers.push_back(name);
         dialogs.messageAnswers.push_back(answer);
-        form.RestoreBackupMenu->trigger();
+        form.Controls().RestoreBackupMenu->trigger();
     }
     BackupPayload ReadBack(const std::string& name) {
         BackupPayload payload{};
@@ -65,7 +65,7 @@ protected:
         EXPECT_FALSE(form.UniversalLoaded);
         EXPECT_FALSE(form.PreferencesLoaded);
         EXPECT_EQ(form.PatternsHeld, 0u);
-        EXPECT_FALSE(form.SaveModePattern->isEnabled());
+        EXPECT_FALSE(form.Controls().SaveModePattern->isEnabled());
     }
 };
 
@@ -128,7 +128,7 @@ TEST_F(BackupMenuTest, AbortedCreateLeavesTheFileAlone) {
 }
 
 TEST_F(BackupMenuTest, CreateCancelledOrUnwritable) {
-    form.CreateBackupMenu->trigger();  // no answer: the dialog is cancelled
+    form.Controls().CreateBackupMenu->trigger();  // no answer: the dialog is cancelled
     EXPECT_EQ(platform.OpenCount(Path), 0);
     EXPECT_THAT(Errors(), IsEmpty());
 
@@ -172,8 +172,8 @@ TEST_F(BackupMenuTest, OpenShowsTheBackupInTheWindow) {
     payload[backup::UserModePresent(0)] = 2;  // any non-zero value is present
     payload[backup::UserModePresent(3)] = 0;
     ASSERT_EQ(WriteBackupFile(File("b.vantor"), payload), FileResult::Success);
-    form.PageControl->setCurrentIndex(1);
-    const QImage exchangeBefore = form.ExchangeImage->Bitmap();
+    form.Controls().PageControl->setCurrentIndex(1);
+    const QImage exchangeBefore = form.Controls().ExchangeImage->Bitmap();
 
     OpenBackup(File("b.vantor"));
 
@@ -181,25 +181,26 @@ TEST_F(BackupMenuTest, OpenShowsTheBackupInTheWindow) {
     EXPECT_EQ(dialogs.fileDialogs.back().asked.filter, BackupFilter);
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Vantor Backup");
     EXPECT_EQ(platform.OpenCount(Path), 0);
-    EXPECT_EQ(form.PageControl->currentIndex(), 1);
+    EXPECT_EQ(form.Controls().PageControl->currentIndex(), 1);
 
     EXPECT_EQ(form.CurrentMode, backup::RecordAt<ModeRecord>(payload, 0));
-    EXPECT_EQ(form.ModeSettingsGrid->Texts(),
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(),
               RecordTexts(ModeSettingsRows, ModeSettingsOf(form.CurrentMode)));
     EXPECT_TRUE(form.ModeHasPattern);
-    EXPECT_TRUE(form.SaveModePattern->isEnabled());
+    EXPECT_TRUE(form.Controls().SaveModePattern->isEnabled());
     EXPECT_EQ(form.UniversalSettings,
               backup::RecordAt<UniversalSettingsRecord>(payload, backup::UniversalSettings));
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(),
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
               RecordTexts(UniversalSettingsRows, form.UniversalSettings));
     EXPECT_TRUE(form.UniversalLoaded);
     EXPECT_EQ(form.Preferences, backup::RecordAt<PreferencesRecord>(payload, backup::Preferences));
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), RecordTexts(PreferencesRows, form.Preferences));
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(),
+              RecordTexts(PreferencesRows, form.Preferences));
     EXPECT_TRUE(form.PreferencesLoaded);
 
     const PatternRecord modePattern = form.CurrentModePattern();
-    EXPECT_EQ(form.GlintmapImage->Bitmap(), form.ModePatternImage->Bitmap());
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), Drawn(&modePattern));
+    EXPECT_EQ(form.Controls().GlintmapImage->Bitmap(), form.Controls().ModePatternImage->Bitmap());
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), Drawn(&modePattern));
     const std::pair<int, std::size_t> entries[] = {
         {0, 26},   {1, 1502}, {2, 1768}, {3, 2034}, {4, 2300}, {5, 2566},
         {6, 2832}, {7, 3098}, {8, 320},  {9, 614},  {10, 908},
@@ -214,7 +215,7 @@ TEST_F(BackupMenuTest, OpenShowsTheBackupInTheWindow) {
     EXPECT_EQ(form.PatternsHeld, 0x7FFu);
     EXPECT_EQ(form.PatternPicture(11).Bitmap(), Drawn(nullptr));
     EXPECT_FALSE(form.SavePatternItem(11)->isEnabled());
-    EXPECT_EQ(form.ExchangeImage->Bitmap(), exchangeBefore);
+    EXPECT_EQ(form.Controls().ExchangeImage->Bitmap(), exchangeBefore);
 }
 
 // A damaged or missing file is refused before anything is shown or the detector is contacted.

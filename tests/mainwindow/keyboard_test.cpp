@@ -35,7 +35,7 @@ protected:
         if (widget == nullptr) {
             return "(nothing)";
         }
-        if (widget == form.PageControl->tabBar()) {
+        if (widget == form.Controls().PageControl->tabBar()) {
             return "page tabs";
         }
         return widget->objectName().isEmpty() ? widget->metaObject()->className()
@@ -76,8 +76,8 @@ TEST_F(KeyboardTest, TabVisitsEveryControlOfThePageOnceAndComesBack) {
         {"Settings, a mode chosen for download",
          0,
          [](TMainForm& f) {
-             Choose(f.ModeActionsComboBox, 0);
-             Choose(f.DownloadModeComboBox, 0);
+             Choose(f.Controls().ModeActionsComboBox, 0);
+             Choose(f.Controls().DownloadModeComboBox, 0);
          },
          {"page tabs", "ModePatternImage", "ModeSettingsGrid", "ModeActionsComboBox",
           "DownloadModeComboBox", "ModeActionBtn", "GlobalSettingsGrid", "DownloadGlbBtn",
@@ -92,7 +92,7 @@ TEST_F(KeyboardTest, TabVisitsEveryControlOfThePageOnceAndComesBack) {
           "MyMode4PatternImage"}},
         {"Patterns, upload chosen",
          1,
-         [](TMainForm& f) { Choose(f.PatternActionsComboBox, 1); },
+         [](TMainForm& f) { Choose(f.Controls().PatternActionsComboBox, 1); },
          {"page tabs", "PatternActionsComboBox", "OpenPatternBtn", "GlintmapImage", "SvImage",
           "MyPattern1Image", "MyPattern2Image", "MyPattern3Image", "MyPattern4Image",
           "MyPattern5Image", "MyPattern6Image", "MyMode1PatternImage", "MyMode2PatternImage",
@@ -100,9 +100,9 @@ TEST_F(KeyboardTest, TabVisitsEveryControlOfThePageOnceAndComesBack) {
     };
     for (const ChainCase& c : cases) {
         SCOPED_TRACE(c.what);
-        form.PageControl->setCurrentIndex(c.page);
+        form.Controls().PageControl->setCurrentIndex(c.page);
         c.prepare(form);
-        QWidget* tabs = form.PageControl->tabBar();
+        QWidget* tabs = form.Controls().PageControl->tabBar();
         tabs->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
         ASSERT_EQ(Focused(), tabs);
@@ -141,8 +141,8 @@ TEST_F(KeyboardTest, TabVisitsEveryControlOfThePageOnceAndComesBack) {
 }
 
 TEST_F(KeyboardTest, AGridIsOneStopWithArrowsEditsAndCancels) {
-    SettingsGrid& grid = *form.ModeSettingsGrid;
-    form.ModePatternImage->setFocus(Qt::TabFocusReason);
+    SettingsGrid& grid = *form.Controls().ModeSettingsGrid;
+    form.Controls().ModePatternImage->setFocus(Qt::TabFocusReason);
     Press(Qt::Key_Tab);
     ASSERT_EQ(Focused(), &grid);
     // Coming in by Tab marks the first value without opening an editor.
@@ -203,34 +203,34 @@ TEST_F(KeyboardTest, AGridIsOneStopWithArrowsEditsAndCancels) {
 }
 
 TEST_F(KeyboardTest, CtrlTabTurnsThePagesFromAnyControl) {
-    form.ModeSettingsGrid->setFocus(Qt::TabFocusReason);
+    form.Controls().ModeSettingsGrid->setFocus(Qt::TabFocusReason);
     Press(Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(form.PageControl->currentIndex(), 1);
-    EXPECT_EQ(Focused(), form.PageControl->tabBar());
+    EXPECT_EQ(form.Controls().PageControl->currentIndex(), 1);
+    EXPECT_EQ(Focused(), form.Controls().PageControl->tabBar());
     Press(Qt::Key_Tab, Qt::ControlModifier);
-    EXPECT_EQ(form.PageControl->currentIndex(), 0) << "Ctrl+Tab goes round";
+    EXPECT_EQ(form.Controls().PageControl->currentIndex(), 0) << "Ctrl+Tab goes round";
 
-    form.PrefSettingsGrid->setFocus(Qt::TabFocusReason);
+    form.Controls().PrefSettingsGrid->setFocus(Qt::TabFocusReason);
     Press(Qt::Key_F2);  // an editor open in the grid
     Press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(form.PageControl->currentIndex(), 1);
+    EXPECT_EQ(form.Controls().PageControl->currentIndex(), 1);
     Press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
-    EXPECT_EQ(form.PageControl->currentIndex(), 0);
+    EXPECT_EQ(form.Controls().PageControl->currentIndex(), 0);
 }
 
 TEST_F(KeyboardTest, GridsPicturesAndListsHaveNames) {
     const std::vector<std::pair<QWidget*, const char*>> named = {
-        {form.ModeSettingsGrid, "Mode Settings"},
-        {form.GlobalSettingsGrid, "Universal Settings"},
-        {form.PrefSettingsGrid, "Preferences"},
-        {form.ModePatternImage, "Mode Pattern"},
-        {form.GlintmapImage, "Glintmap"},
-        {form.MyPatternImages[5], "My Pattern 6"},
-        {form.MyModePatternImages[0], "My Mode 1"},
-        {form.ModeActionsComboBox, "I want to"},
-        {form.PatternActionsComboBox, "I want to"},
-        {form.DownloadModeComboBox, "Select the Mode and press 'Download'"},
-        {form.UploadPatternComboBox, "2. Select the slot and press 'Upload'"},
+        {form.Controls().ModeSettingsGrid, "Mode Settings"},
+        {form.Controls().GlobalSettingsGrid, "Universal Settings"},
+        {form.Controls().PrefSettingsGrid, "Preferences"},
+        {form.Controls().ModePatternImage, "Mode Pattern"},
+        {form.Controls().GlintmapImage, "Glintmap"},
+        {form.Controls().MyPatternImages[5], "My Pattern 6"},
+        {form.Controls().MyModePatternImages[0], "My Mode 1"},
+        {form.Controls().ModeActionsComboBox, "I want to"},
+        {form.Controls().PatternActionsComboBox, "I want to"},
+        {form.Controls().DownloadModeComboBox, "Select the Mode and press 'Download'"},
+        {form.Controls().UploadPatternComboBox, "2. Select the slot and press 'Upload'"},
     };
     for (const auto& [widget, name] : named) {
         EXPECT_EQ(widget->accessibleName().toStdString(), name) << NameOf(widget);

@@ -52,30 +52,30 @@ TEST_F(MainFormTest, StartsWithEmptyStateAndDefaultsInTheGrids) {
         EXPECT_EQ(form.CurrentMode[i], 0) << "byte " << i;
     }
 
-    EXPECT_FALSE(form.SaveModePattern->isEnabled());
+    EXPECT_FALSE(form.Controls().SaveModePattern->isEnabled());
     for (int entry = 0; entry < PatternEntryCount; ++entry) {
         EXPECT_FALSE(form.SavePatternItem(entry)->isEnabled()) << "entry " << entry;
         EXPECT_EQ(form.SavePatternItem(entry)->text(), "Save Pattern...");
     }
 
-    EXPECT_EQ(Texts(*form.ModeSettingsGrid),
+    EXPECT_EQ(Texts(*form.Controls().ModeSettingsGrid),
               (std::vector<std::string>{"Off", "Off", "High", "Neutral", "24", "Normal", "Multi",
                                         "Conduct", "25", "30"}));
-    EXPECT_EQ(Texts(*form.GlobalSettingsGrid),
+    EXPECT_EQ(Texts(*form.Controls().GlobalSettingsGrid),
               (std::vector<std::string>{"Auto", "22", "A", "30", "30", "15", "6"}));
-    EXPECT_EQ(Texts(*form.PrefSettingsGrid),
+    EXPECT_EQ(Texts(*form.Controls().PrefSettingsGrid),
               (std::vector<std::string>{"15", "Normal", "On", "Off", "Off"}));
-    EXPECT_EQ(form.ModeSettingsGrid->Caption(8), " Audio Tone ID Variability");
-    EXPECT_EQ(form.GlobalSettingsGrid->Caption(3), " Audio Threshold Level");
-    EXPECT_EQ(form.PrefSettingsGrid->Caption(4), " Display Timeout");
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Caption(8), " Audio Tone ID Variability");
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Caption(3), " Audio Threshold Level");
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Caption(4), " Display Timeout");
 }
 
 TEST_F(MainFormTest, IsAFixedWindowThatOpensOnTheSettingsPage) {
     form.show();
     EXPECT_EQ(form.windowTitle(), "VANTOR Tradix");
-    EXPECT_EQ(form.PageControl->currentWidget(), form.SettingsTabSheet);
-    EXPECT_EQ(form.PageControl->tabText(0), "Settings");
-    EXPECT_EQ(form.PageControl->tabText(1), "Patterns");
+    EXPECT_EQ(form.Controls().PageControl->currentWidget(), form.Controls().SettingsTabSheet);
+    EXPECT_EQ(form.Controls().PageControl->tabText(0), "Settings");
+    EXPECT_EQ(form.Controls().PageControl->tabText(1), "Patterns");
 
     EXPECT_EQ(form.minimumSize(), form.maximumSize());
     EXPECT_FALSE(form.windowFlags() & Qt::WindowMaximizeButtonHint);
@@ -84,38 +84,42 @@ TEST_F(MainFormTest, IsAFixedWindowThatOpensOnTheSettingsPage) {
     EXPECT_EQ(form.centralWidget()->width(), 480);
     EXPECT_EQ(form.centralWidget()->height() + form.statusBar()->height(), 670);
     EXPECT_EQ(form.statusBar()->height(), 19);
-    EXPECT_EQ(form.PageControl->geometry(), QRect(4, 4, 474, 648));
+    EXPECT_EQ(form.Controls().PageControl->geometry(), QRect(4, 4, 474, 648));
     EXPECT_TRUE(form.statusBar()->currentMessage().isEmpty());
 }
 
 TEST_F(MainFormTest, ShowsOnlyTheControlsOfNoActionAtStart) {
     const std::vector<QWidget*> hidden = {
-        form.UploadModeLabel,         form.DownloadModeLabel,     form.DownloadModeComboBox,
-        form.ModeActionBtn,           form.UploadModeComboBox,    form.DownloadAllBtn,
-        form.UploadPatternStep1Label, form.OpenPatternBtn,        form.ExchangeImage,
-        form.UploadPatternStep2Label, form.UploadPatternComboBox, form.UploadPatternBtn,
-        form.PatternSaveLabel};
+        form.Controls().UploadModeLabel,         form.Controls().DownloadModeLabel,
+        form.Controls().DownloadModeComboBox,    form.Controls().ModeActionBtn,
+        form.Controls().UploadModeComboBox,      form.Controls().DownloadAllBtn,
+        form.Controls().UploadPatternStep1Label, form.Controls().OpenPatternBtn,
+        form.Controls().ExchangeImage,           form.Controls().UploadPatternStep2Label,
+        form.Controls().UploadPatternComboBox,   form.Controls().UploadPatternBtn,
+        form.Controls().PatternSaveLabel};
     for (QWidget* widget : hidden) {
         EXPECT_TRUE(widget->isHidden()) << widget->objectName().toStdString();
     }
-    const std::vector<QWidget*> shown = {form.ModePatternImage,      form.ModeActionsComboBox,
-                                         form.ModeSettingsGrid,      form.GlobalSettingsGrid,
-                                         form.PrefSettingsGrid,      form.PatternActionsComboBox,
-                                         form.GlintmapImage,         form.SvImage,
-                                         form.MyModePatternImages[3]};
+    const std::vector<QWidget*> shown = {
+        form.Controls().ModePatternImage,      form.Controls().ModeActionsComboBox,
+        form.Controls().ModeSettingsGrid,      form.Controls().GlobalSettingsGrid,
+        form.Controls().PrefSettingsGrid,      form.Controls().PatternActionsComboBox,
+        form.Controls().GlintmapImage,         form.Controls().SvImage,
+        form.Controls().MyModePatternImages[3]};
     for (QWidget* widget : shown) {
         EXPECT_FALSE(widget->isHidden()) << widget->objectName().toStdString();
     }
     for (QComboBox* box :
-         {form.ModeActionsComboBox, form.DownloadModeComboBox, form.UploadModeComboBox,
-          form.PatternActionsComboBox, form.UploadPatternComboBox}) {
+         {form.Controls().ModeActionsComboBox, form.Controls().DownloadModeComboBox,
+          form.Controls().UploadModeComboBox, form.Controls().PatternActionsComboBox,
+          form.Controls().UploadPatternComboBox}) {
         EXPECT_EQ(box->currentIndex(), -1) << box->objectName().toStdString();
     }
-    EXPECT_EQ(form.DownloadModeComboBox->itemText(0), "Current Mode");
-    EXPECT_EQ(form.DownloadModeComboBox->itemText(5), "Korvane Coins");
-    EXPECT_EQ(form.UploadModeComboBox->count(), 5);
-    EXPECT_EQ(form.UploadPatternComboBox->itemText(8), "My Mode 1 Pattern");
-    EXPECT_EQ(form.ModeActionBtn->text(), "Download");
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->itemText(0), "Current Mode");
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->itemText(5), "Korvane Coins");
+    EXPECT_EQ(form.Controls().UploadModeComboBox->count(), 5);
+    EXPECT_EQ(form.Controls().UploadPatternComboBox->itemText(8), "My Mode 1 Pattern");
+    EXPECT_EQ(form.Controls().ModeActionBtn->text(), "Download");
 }
 
 TEST_F(MainFormTest, MenusCarryTheirCaptionsInOrder) {
@@ -131,11 +135,11 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsInOrder) {
     EXPECT_EQ(menus[0]->text(), "&File");
     EXPECT_EQ(menus[1]->text(), "&Backup");
     EXPECT_EQ(menus[2]->text(), "&Help");
-    EXPECT_EQ(captions(form.File1), (std::vector<std::string>{"E&xit"}));
-    EXPECT_EQ(captions(form.Actions1),
+    EXPECT_EQ(captions(form.Controls().File1), (std::vector<std::string>{"E&xit"}));
+    EXPECT_EQ(captions(form.Controls().Actions1),
               (std::vector<std::string>{"&Create a Backup of Vantor...", "&Open a Backup file...",
                                         "&Restore a Backup to Vantor..."}));
-    EXPECT_EQ(captions(form.Help1),
+    EXPECT_EQ(captions(form.Controls().Help1),
               (std::vector<std::string>{
                   "&Visit Korvane Home Page...", "-", "Send Korvane &USA an Email...",
                   "Send Korvane &Europe an Email...", "&Send Korvane Australia an Email...", "-",
@@ -146,16 +150,16 @@ TEST_F(MainFormTest, MenusCarryTheirCaptionsInOrder) {
 TEST_F(MainFormTest, ExitClosesTheWindowWithoutAQuestion) {
     form.show();
     form.UniversalLoaded = true;
-    form.ExitMenu->trigger();
+    form.Controls().ExitMenu->trigger();
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(MainFormTest, LinksGoToTheSystemAndShowNothing) {
-    form.VisitKorvaneHomePageMenu->trigger();
-    form.SendKorvaneUSAanEmail->trigger();
-    form.SendKorvaneEuropeanEmail->trigger();
-    form.SendKorvaneEmailMenu->trigger();
+    form.Controls().VisitKorvaneHomePageMenu->trigger();
+    form.Controls().SendKorvaneUSAanEmail->trigger();
+    form.Controls().SendKorvaneEuropeanEmail->trigger();
+    form.Controls().SendKorvaneEmailMenu->trigger();
     ASSERT_EQ(dialogs.opened.size(), 4u);
     EXPECT_EQ(dialogs.opened[0].path(), "/consumer/");
     EXPECT_TRUE(dialogs.opened[0].scheme().startsWith("http"));
@@ -168,21 +172,22 @@ TEST_F(MainFormTest, LinksGoToTheSystemAndShowNothing) {
 }
 
 struct DocumentCase {
-    QAction* TMainForm::*item;
+    QAction* MainFormControls::*item;
     const char* fileName;
 };
 
 TEST_F(MainFormTest, MissingDocumentsAreReportedWithTheirFullPath) {
     const std::vector<DocumentCase> cases = {
-        {&TMainForm::VantorTradixInstructionManual, "Vantor Tradix User Guide.pdf"},
-        {&TMainForm::VantorInstructionManual, "Vantor Instruction Manual.pdf"},
-        {&TMainForm::VantorTradixLicenceAgreement, "Vantor Tradix Software Licence Agreement.pdf"},
+        {&MainFormControls::VantorTradixInstructionManual, "Vantor Tradix User Guide.pdf"},
+        {&MainFormControls::VantorInstructionManual, "Vantor Instruction Manual.pdf"},
+        {&MainFormControls::VantorTradixLicenceAgreement,
+         "Vantor Tradix Software Licence Agreement.pdf"},
     };
     for (const DocumentCase& c : cases) {
         dialogs.messages.clear();
         const QString path = QCoreApplication::applicationDirPath() + "/" + c.fileName;
         ASSERT_FALSE(QFile::exists(path));
-        (form.*c.item)->trigger();
+        (form.Controls().*c.item)->trigger();
         EXPECT_EQ(dialogs.messages,
                   (std::vector<AskedMessage>{
                       {MessageKind::Error, "Cannot find file:\r\n" + path.toStdString()}}));
@@ -197,7 +202,7 @@ TEST_F(MainFormTest, PresentDocumentIsHandedToTheSystem) {
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("%PDF-1.4\n");
     }
-    form.VantorInstructionManual->trigger();
+    form.Controls().VantorInstructionManual->trigger();
     QFile::remove(path);
     EXPECT_TRUE(dialogs.messages.empty());
     ASSERT_EQ(dialogs.opened.size(), 1u);
@@ -270,7 +275,7 @@ TEST_F(MainFormTest, AboutShowsTheSameVersionEveryTime) {
             seen.push_back(about.isVisible() ? about.VersionLabel->text() : QString());
             about.OKBtn->click();
         });
-        form.AboutMenu->trigger();
+        form.Controls().AboutMenu->trigger();
         EXPECT_FALSE(about.isVisible());
     }
     EXPECT_EQ(seen, (std::vector<QString>{"V. 1.0.2.0", "V. 1.0.2.0"}));

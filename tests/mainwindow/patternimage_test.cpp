@@ -111,8 +111,8 @@ TEST(PatternImageTest, TheWindowDrawsEveryPictureEmptyAtStart) {
         EXPECT_EQ(bitmap.pixelColor(101, 72), QColor(123, 158, 189)) << "entry " << entry;
         EXPECT_EQ(bitmap.pixelColor(5, 5), QColor(Qt::white)) << "entry " << entry;
     }
-    EXPECT_EQ(form.ModePatternImage->Bitmap().pixelColor(0, 72), QColor(123, 158, 189));
-    const QImage& small = form.ExchangeImage->Bitmap();
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap().pixelColor(0, 72), QColor(123, 158, 189));
+    const QImage& small = form.Controls().ExchangeImage->Bitmap();
     ASSERT_EQ(small.size(), QSize(52, 38));
     EXPECT_EQ(small.pixelColor(51, 36), QColor(123, 158, 189));
     EXPECT_EQ(small.pixelColor(51, 37), QColor(Qt::white));  // below the frame: never painted

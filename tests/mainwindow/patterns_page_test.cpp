@@ -35,11 +35,11 @@ const std::vector<int> DownloadAllReads = {40, 41, 42, 43, 44, 45, 46, 47,
 class PatternsPageTest : public testing::WindowOnDetector {
 protected:
     void ChooseAction(int action) {
-        form.PatternActionsComboBox->setCurrentIndex(action);
+        form.Controls().PatternActionsComboBox->setCurrentIndex(action);
         form.PatternActionsComboBoxChange();
     }
     void ChooseSlot(int index) {
-        form.UploadPatternComboBox->setCurrentIndex(index);
+        form.Controls().UploadPatternComboBox->setCurrentIndex(index);
         form.UploadPatternComboBoxChange();
     }
     // Open through the page's button, answering the dialog with the file.
@@ -69,28 +69,33 @@ protected:
 TEST_F(PatternsPageTest, EachActionShowsItsFirstState) {
     struct Case {
         int action;
-        bool downloadAll, step1, openButton;
+        // What the action shows; everything else of the page is hidden.
+        bool downloadAll = false;
+        bool step1 = false;
+        bool openButton = false;
     };
-    const Case cases[] = {{0, true, false, false}, {1, false, true, true}};
+    const Case cases[] = {{.action = 0, .downloadAll = true},
+                          {.action = 1, .step1 = true, .openButton = true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.action);
         for (QWidget* w : std::initializer_list<QWidget*>{
-                 form.DownloadAllBtn, form.UploadPatternStep1Label, form.OpenPatternBtn,
-                 form.UploadPatternStep2Label, form.ExchangeImage, form.UploadPatternComboBox,
-                 form.UploadPatternBtn, form.PatternSaveLabel}) {
+                 form.Controls().DownloadAllBtn, form.Controls().UploadPatternStep1Label,
+                 form.Controls().OpenPatternBtn, form.Controls().UploadPatternStep2Label,
+                 form.Controls().ExchangeImage, form.Controls().UploadPatternComboBox,
+                 form.Controls().UploadPatternBtn, form.Controls().PatternSaveLabel}) {
             w->setVisible(true);
         }
-        form.UploadPatternComboBox->setCurrentIndex(3);
+        form.Controls().UploadPatternComboBox->setCurrentIndex(3);
         ChooseAction(c.action);
-        EXPECT_EQ(!form.DownloadAllBtn->isHidden(), c.downloadAll);
-        EXPECT_EQ(!form.UploadPatternStep1Label->isHidden(), c.step1);
-        EXPECT_EQ(!form.OpenPatternBtn->isHidden(), c.openButton);
-        EXPECT_TRUE(form.UploadPatternStep2Label->isHidden());
-        EXPECT_TRUE(form.ExchangeImage->isHidden());
-        EXPECT_TRUE(form.UploadPatternComboBox->isHidden());
-        EXPECT_TRUE(form.UploadPatternBtn->isHidden());
-        EXPECT_TRUE(form.PatternSaveLabel->isHidden());
-        EXPECT_EQ(form.UploadPatternComboBox->currentIndex(), c.action == 1 ? -1 : 3);
+        EXPECT_EQ(!form.Controls().DownloadAllBtn->isHidden(), c.downloadAll);
+        EXPECT_EQ(!form.Controls().UploadPatternStep1Label->isHidden(), c.step1);
+        EXPECT_EQ(!form.Controls().OpenPatternBtn->isHidden(), c.openButton);
+        EXPECT_TRUE(form.Controls().UploadPatternStep2Label->isHidden());
+        EXPECT_TRUE(form.Controls().ExchangeImage->isHidden());
+        EXPECT_TRUE(form.Controls().UploadPatternComboBox->isHidden());
+        EXPECT_TRUE(form.Controls().UploadPatternBtn->isHidden());
+        EXPECT_TRUE(form.Controls().PatternSaveLabel->isHidden());
+        EXPECT_EQ(form.Controls().UploadPatternComboBox->currentIndex(), c.action == 1 ? -1 : 3);
     }
     EXPECT_THAT(WireLog(), IsEmpty());
 }
@@ -101,22 +106,22 @@ TEST_F(PatternsPageTest, ChoosingUploadAgainAfterAnOpenStartsOver) {
     ChooseAction(1);
     Open(File("p.ptrn"));
     ChooseSlot(2);
-    EXPECT_FALSE(form.UploadPatternBtn->isHidden());
+    EXPECT_FALSE(form.Controls().UploadPatternBtn->isHidden());
 
     ChooseAction(1);
-    EXPECT_TRUE(form.ExchangeImage->isHidden());
-    EXPECT_TRUE(form.UploadPatternComboBox->isHidden());
-    EXPECT_EQ(form.UploadPatternComboBox->currentIndex(), -1);
-    EXPECT_TRUE(form.UploadPatternBtn->isHidden());
+    EXPECT_TRUE(form.Controls().ExchangeImage->isHidden());
+    EXPECT_TRUE(form.Controls().UploadPatternComboBox->isHidden());
+    EXPECT_EQ(form.Controls().UploadPatternComboBox->currentIndex(), -1);
+    EXPECT_TRUE(form.Controls().UploadPatternBtn->isHidden());
     // The opened pattern stays held; only a new successful Open shows the slot list again.
     EXPECT_TRUE(form.PatternsHeld & Bit(ExchangeEntry));
     EXPECT_EQ(form.PatternBuffers[ExchangeEntry], pattern);
     Open(File("missing.ptrn"));
-    EXPECT_TRUE(form.UploadPatternComboBox->isHidden());
+    EXPECT_TRUE(form.Controls().UploadPatternComboBox->isHidden());
     Open(File("p.ptrn"));
-    EXPECT_FALSE(form.UploadPatternComboBox->isHidden());
-    EXPECT_FALSE(form.ExchangeImage->isHidden());
-    EXPECT_EQ(form.UploadPatternComboBox->currentIndex(), -1);
+    EXPECT_FALSE(form.Controls().UploadPatternComboBox->isHidden());
+    EXPECT_FALSE(form.Controls().ExchangeImage->isHidden());
+    EXPECT_EQ(form.Controls().UploadPatternComboBox->currentIndex(), -1);
 }
 
 TEST_F(PatternsPageTest, DownloadAllWithMyMode2MissingAndMyMode3Present) {
@@ -125,8 +130,8 @@ TEST_F(PatternsPageTest, DownloadAllWithMyMode2MissingAndMyMode3Present) {
     ChangeDetectorPatterns(100);
     detector.SetUserModePresent(5, false);
     detector.ClearLog();
-    form.PatternSaveLabel->hide();
-    const QImage exchangeBefore = form.ExchangeImage->Bitmap();
+    form.Controls().PatternSaveLabel->hide();
+    const QImage exchangeBefore = form.Controls().ExchangeImage->Bitmap();
 
     form.DownloadAllBtnClick();
 
@@ -142,8 +147,8 @@ TEST_F(PatternsPageTest, DownloadAllWithMyMode2MissingAndMyMode3Present) {
     EXPECT_EQ(form.PatternBuffers[9], myMode2Before);
     // The exchange entry is not the detector's.
     EXPECT_FALSE(form.PatternsHeld & Bit(ExchangeEntry));
-    EXPECT_EQ(form.ExchangeImage->Bitmap(), exchangeBefore);
-    EXPECT_FALSE(form.PatternSaveLabel->isHidden());
+    EXPECT_EQ(form.Controls().ExchangeImage->Bitmap(), exchangeBefore);
+    EXPECT_FALSE(form.Controls().PatternSaveLabel->isHidden());
     EXPECT_THAT(ReadIds(), ElementsAre(40, 41, 42, 43, 44, 45, 46, 47, 6, 36, 7, 8, 38, 9, 39));
     EXPECT_THAT(WrittenIds(), IsEmpty());
 }
@@ -174,7 +179,7 @@ TEST_F(PatternsPageTest, DownloadAllFailures) {
             picturesBefore.push_back(form.PatternPicture(entry).Bitmap());
         }
         ChangeDetectorPatterns(50);
-        form.PatternSaveLabel->hide();
+        form.Controls().PatternSaveLabel->hide();
         dialogs.messages.clear();
         if (c.refusedSlot < 0) {
             platform.SetPluggedIn(Path, false);
@@ -185,7 +190,7 @@ TEST_F(PatternsPageTest, DownloadAllFailures) {
         form.DownloadAllBtnClick();
 
         EXPECT_THAT(Errors(), ElementsAre(c.message));
-        EXPECT_TRUE(form.PatternSaveLabel->isHidden());
+        EXPECT_TRUE(form.Controls().PatternSaveLabel->isHidden());
         for (int entry = 0; entry < ExchangeEntry; ++entry) {
             if (entry < c.updated) {
                 ExpectEntryShows(entry, DetectorPattern(entry));
@@ -231,7 +236,7 @@ TEST_F(PatternsPageTest, OpenChoosesTheFileKindByExtension) {
                   FileResult::Success);
         testing::ScriptedDialogs d;
         TMainForm f{d};
-        f.PatternActionsComboBox->setCurrentIndex(1);
+        f.Controls().PatternActionsComboBox->setCurrentIndex(1);
         f.PatternActionsComboBoxChange();
         d.fileAnswers.push_back(path);
         f.OpenPatternBtnClick();
@@ -245,18 +250,18 @@ TEST_F(PatternsPageTest, OpenChoosesTheFileKindByExtension) {
             EXPECT_TRUE(d.messages.empty());
             EXPECT_EQ(f.PatternBuffers[ExchangeEntry], pattern);
             EXPECT_TRUE(f.PatternsHeld & Bit(ExchangeEntry));
-            EXPECT_TRUE(f.SaveExchangeMenuItem->isEnabled());
-            EXPECT_FALSE(f.ExchangeImage->isHidden());
-            EXPECT_EQ(f.ExchangeImage->Bitmap(), DrawnSmall(&pattern));
-            EXPECT_FALSE(f.UploadPatternStep2Label->isHidden());
-            EXPECT_FALSE(f.UploadPatternComboBox->isHidden());
+            EXPECT_TRUE(f.Controls().SaveExchangeMenuItem->isEnabled());
+            EXPECT_FALSE(f.Controls().ExchangeImage->isHidden());
+            EXPECT_EQ(f.Controls().ExchangeImage->Bitmap(), DrawnSmall(&pattern));
+            EXPECT_FALSE(f.Controls().UploadPatternStep2Label->isHidden());
+            EXPECT_FALSE(f.Controls().UploadPatternComboBox->isHidden());
         } else {
             ASSERT_EQ(d.messages.size(), 1u);
             EXPECT_EQ(d.messages[0].text, "Invalid file is selected.");
             EXPECT_EQ(f.PatternsHeld, 0u);
-            EXPECT_FALSE(f.SaveExchangeMenuItem->isEnabled());
-            EXPECT_TRUE(f.ExchangeImage->isHidden());
-            EXPECT_TRUE(f.UploadPatternComboBox->isHidden());
+            EXPECT_FALSE(f.Controls().SaveExchangeMenuItem->isEnabled());
+            EXPECT_TRUE(f.Controls().ExchangeImage->isHidden());
+            EXPECT_TRUE(f.Controls().UploadPatternComboBox->isHidden());
         }
     }
 }
@@ -303,13 +308,13 @@ TEST_F(PatternsPageTest, FailedOpenKeepsTheOpenedPattern) {
         Open(File(c.name));
 
         EXPECT_THAT(Errors(), ElementsAre(c.message));
-        EXPECT_EQ(form.SaveExchangeMenuItem->isEnabled(), c.saveItemEnabled);
-        EXPECT_FALSE(form.ExchangeImage->isHidden());
-        EXPECT_EQ(form.ExchangeImage->Bitmap(), DrawnSmall(nullptr));
+        EXPECT_EQ(form.Controls().SaveExchangeMenuItem->isEnabled(), c.saveItemEnabled);
+        EXPECT_FALSE(form.Controls().ExchangeImage->isHidden());
+        EXPECT_EQ(form.Controls().ExchangeImage->Bitmap(), DrawnSmall(nullptr));
         EXPECT_EQ(form.PatternBuffers[ExchangeEntry], opened);
         EXPECT_TRUE(form.PatternsHeld & Bit(ExchangeEntry));
-        EXPECT_FALSE(form.UploadPatternComboBox->isHidden());
-        EXPECT_FALSE(form.UploadPatternBtn->isHidden());
+        EXPECT_FALSE(form.Controls().UploadPatternComboBox->isHidden());
+        EXPECT_FALSE(form.Controls().UploadPatternBtn->isHidden());
         EXPECT_THAT(WireLog(), IsEmpty());
 
         detector.SetPattern(22, PatternRecord{});
@@ -335,7 +340,7 @@ TEST_F(PatternsPageTest, UploadWritesTheSlotThenDownloadsAll) {
         ChooseAction(1);
         Open(name);
         ChooseSlot(c.index);
-        form.PatternSaveLabel->show();
+        form.Controls().PatternSaveLabel->show();
         detector.ClearLog();
 
         form.UploadPatternBtnClick();
@@ -359,8 +364,8 @@ TEST_F(PatternsPageTest, UploadWritesTheSlotThenDownloadsAll) {
         }
         EXPECT_EQ(got, expected);
         ExpectEntryShows(PatternEntryOfSlot(c.slot), pattern);
-        EXPECT_TRUE(form.PatternSaveLabel->isHidden());
-        EXPECT_FALSE(form.UploadPatternBtn->isHidden());
+        EXPECT_TRUE(form.Controls().PatternSaveLabel->isHidden());
+        EXPECT_FALSE(form.Controls().UploadPatternBtn->isHidden());
     }
 }
 
@@ -406,11 +411,11 @@ TEST_F(PatternsPageTest, UploadFailures) {
         TMainForm f{d};
         f.show();
         d.fileAnswers.push_back(File("p.ptrn"));
-        f.PatternActionsComboBox->setCurrentIndex(1);
+        f.Controls().PatternActionsComboBox->setCurrentIndex(1);
         f.PatternActionsComboBoxChange();
         f.OpenPatternBtnClick();
         if (c.index >= 0) {
-            f.UploadPatternComboBox->setCurrentIndex(c.index);
+            f.Controls().UploadPatternComboBox->setCurrentIndex(c.index);
             f.UploadPatternComboBoxChange();
         }
         detector.ClearFaults();
@@ -442,7 +447,7 @@ TEST_F(PatternsPageTest, UploadFailures) {
                   slotBefore);
         EXPECT_EQ(f.PatternsHeld, c.heldAfter);
         if (c.index < 0) {
-            EXPECT_EQ(f.focusWidget(), f.UploadPatternComboBox);
+            EXPECT_EQ(f.focusWidget(), f.Controls().UploadPatternComboBox);
         }
         f.hide();
     }
@@ -451,7 +456,7 @@ TEST_F(PatternsPageTest, UploadFailures) {
 // The upload controls appear only after an Open; should the handler still run without an opened
 // pattern, it sends nothing rather than blanking the slot with an empty buffer.
 TEST_F(PatternsPageTest, UploadWithoutAnOpenedPatternSendsNothing) {
-    form.UploadPatternComboBox->setCurrentIndex(2);
+    form.Controls().UploadPatternComboBox->setCurrentIndex(2);
     form.UploadPatternBtnClick();
     EXPECT_EQ(platform.OpenCount(Path), 0);
     EXPECT_THAT(Errors(), IsEmpty());
@@ -468,7 +473,7 @@ TEST_F(PatternsPageTest, SaveAppendsTheExtensionWhereItIsMissing) {
         SCOPED_TRACE(c.chosen);
         dialogs.fileDialogs.clear();
         dialogs.fileAnswers.push_back(File(c.chosen));
-        form.SaveSvMenuItem->trigger();
+        form.Controls().SaveSvMenuItem->trigger();
         ASSERT_EQ(dialogs.fileDialogs.size(), 1u);
         EXPECT_TRUE(dialogs.fileDialogs[0].save);
         EXPECT_EQ(dialogs.fileDialogs[0].asked.filter, "Vantor pattern files (*.ptrn)|*.ptrn");
@@ -481,12 +486,12 @@ TEST_F(PatternsPageTest, SaveAppendsTheExtensionWhereItIsMissing) {
     EXPECT_FALSE(QFile::exists(QString::fromStdString(File("a"))));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(File("a.txt"))));
     // The dialog offers the name saved last.
-    form.SaveSvMenuItem->trigger();
+    form.Controls().SaveSvMenuItem->trigger();
     EXPECT_EQ(dialogs.fileDialogs.back().asked.fileName, File("a.txt.ptrn"));
     EXPECT_THAT(Errors(), IsEmpty());
 
     dialogs.fileAnswers.push_back(File("no/such/folder/p"));
-    form.SaveSvMenuItem->trigger();
+    form.Controls().SaveSvMenuItem->trigger();
     EXPECT_THAT(Errors(), ElementsAre("Could not create a file to save pattern.\r\nTry again."));
 }
 
@@ -519,8 +524,8 @@ TEST_F(PatternsPageTest, EachSaveItemSavesItsOwnEntry) {
     const PatternRecord modePattern = testing::SomePattern(99);
     std::copy(modePattern.begin(), modePattern.end(), PatternOf(form.CurrentMode).begin());
     dialogs.fileAnswers.push_back(File("mode"));
-    form.SaveModePattern->setEnabled(true);
-    form.SaveModePattern->trigger();
+    form.Controls().SaveModePattern->setEnabled(true);
+    form.Controls().SaveModePattern->trigger();
     PatternRecord saved{};
     ASSERT_EQ(ReadPatternFile(File("mode.ptrn"), saved), FileResult::Success);
     EXPECT_EQ(saved, modePattern);

@@ -91,8 +91,8 @@ TEST(ScreenFitCase, OnTheScreenWithEveryControlReachable) {
     }
 
     // Every control of both pages can be scrolled wholly into view.
-    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
-        form.PageControl->setCurrentWidget(page);
+    for (QWidget* page : {form.Controls().SettingsTabSheet, form.Controls().PatternsTabSheet}) {
+        form.Controls().PageControl->setCurrentWidget(page);
         std::vector<QWidget*> controls;
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (qobject_cast<QPushButton*>(child) != nullptr ||
@@ -103,7 +103,7 @@ TEST(ScreenFitCase, OnTheScreenWithEveryControlReachable) {
                 controls.push_back(child);
             }
         }
-        controls.push_back(form.PageControl->tabBar());
+        controls.push_back(form.Controls().PageControl->tabBar());
         QCoreApplication::processEvents();
         for (QWidget* control : controls) {
             view->ensureWidgetVisible(control, 0, 0);

@@ -54,21 +54,21 @@ protected:
     }
 
     void DownloadMode(int position) {
-        Choose(form.ModeActionsComboBox, Download);
-        Choose(form.DownloadModeComboBox, position);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, Download);
+        Choose(form.Controls().DownloadModeComboBox, position);
+        form.Controls().ModeActionBtn->click();
     }
     void UploadMode(int position, MessageAnswer answer = MessageAnswer::Ok) {
         dialogs.messageAnswers.push_back(answer);
-        Choose(form.ModeActionsComboBox, Upload);
-        Choose(form.UploadModeComboBox, position);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, Upload);
+        Choose(form.Controls().UploadModeComboBox, position);
+        form.Controls().ModeActionBtn->click();
         dialogs.messageAnswers.clear();
     }
     void ModeFile(int action, const std::optional<std::string>& name) {
         dialogs.fileAnswers.push_back(name);
-        Choose(form.ModeActionsComboBox, action);
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, action);
+        form.Controls().ModeActionBtn->click();
     }
     void Press(QPushButton* button, const std::optional<std::string>& name = std::nullopt) {
         dialogs.fileAnswers.push_back(name);
@@ -79,7 +79,7 @@ protected:
     // The mode picture's drawing of a pattern (or none) on a fresh picture.
     QImage DrawnForMode(const PatternRecord* pattern) const {
         PatternImage picture(PatternPictureWidth, PatternPictureHeight);
-        picture.setFont(form.ModePatternImage->font());  // the empty state writes a text
+        picture.setFont(form.Controls().ModePatternImage->font());  // the empty state writes a text
         holvane::DrawPattern(
             picture, pattern ? std::optional<PatternView>(*pattern) : std::optional<PatternView>());
         return picture.Bitmap();
@@ -137,33 +137,53 @@ TEST_F(SettingsActionsTest, EachActionSetsUpTheButtonTheListsAndTheLabels) {
         const char* caption;
         const char* hint;
         int top;
-        bool button, downloadList, uploadList, downloadLabel, uploadLabel;
+        // What is on show besides the list of actions.
+        bool button = false;
+        bool downloadList = false;
+        bool uploadList = false;
+        bool downloadLabel = false;
+        bool uploadLabel = false;
     };
     const Case cases[] = {
-        {Download, "Download", "Download the Selected Mode from Vantor", 219, false, true, false,
-         true, false},
-        {Upload, "Upload", "Upload the Mode to the Selected Slot in Vantor", 219, false, false,
-         true, false, true},
-        {Save, "Save...", "Save Mode Settings and Pattern in a File", 150, true, false, false,
-         false, false},
-        {Open, "Open...", "Open a File with Mode Settings", 150, true, false, false, false, false},
+        {.action = Download,
+         .caption = "Download",
+         .hint = "Download the Selected Mode from Vantor",
+         .top = 219,
+         .downloadList = true,
+         .downloadLabel = true},
+        {.action = Upload,
+         .caption = "Upload",
+         .hint = "Upload the Mode to the Selected Slot in Vantor",
+         .top = 219,
+         .uploadList = true,
+         .uploadLabel = true},
+        {.action = Save,
+         .caption = "Save...",
+         .hint = "Save Mode Settings and Pattern in a File",
+         .top = 150,
+         .button = true},
+        {.action = Open,
+         .caption = "Open...",
+         .hint = "Open a File with Mode Settings",
+         .top = 150,
+         .button = true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.caption);
-        Choose(form.ModeActionsComboBox, c.action);
-        EXPECT_EQ(form.ModeActionBtn->text(), c.caption);
-        EXPECT_EQ(form.ModeActionBtn->toolTip(), c.hint);
-        EXPECT_EQ(form.ModeActionBtn->y(), c.top);
-        EXPECT_EQ(!form.ModeActionBtn->isHidden(), c.button);
-        EXPECT_EQ(!form.DownloadModeComboBox->isHidden(), c.downloadList);
-        EXPECT_EQ(!form.UploadModeComboBox->isHidden(), c.uploadList);
-        EXPECT_EQ(!form.DownloadModeLabel->isHidden(), c.downloadLabel);
-        EXPECT_EQ(!form.UploadModeLabel->isHidden(), c.uploadLabel);
+        Choose(form.Controls().ModeActionsComboBox, c.action);
+        EXPECT_EQ(form.Controls().ModeActionBtn->text(), c.caption);
+        EXPECT_EQ(form.Controls().ModeActionBtn->toolTip(), c.hint);
+        EXPECT_EQ(form.Controls().ModeActionBtn->y(), c.top);
+        EXPECT_EQ(!form.Controls().ModeActionBtn->isHidden(), c.button);
+        EXPECT_EQ(!form.Controls().DownloadModeComboBox->isHidden(), c.downloadList);
+        EXPECT_EQ(!form.Controls().UploadModeComboBox->isHidden(), c.uploadList);
+        EXPECT_EQ(!form.Controls().DownloadModeLabel->isHidden(), c.downloadLabel);
+        EXPECT_EQ(!form.Controls().UploadModeLabel->isHidden(), c.uploadLabel);
     }
     // The upload list and its label take the places of the download list and its label.
-    Choose(form.ModeActionsComboBox, Upload);
-    EXPECT_EQ(form.UploadModeComboBox->y(), form.DownloadModeComboBox->y());
-    EXPECT_EQ(form.UploadModeLabel->y(), form.DownloadModeLabel->y());
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    EXPECT_EQ(form.Controls().UploadModeComboBox->y(), form.Controls().DownloadModeComboBox->y());
+    EXPECT_EQ(form.Controls().UploadModeLabel->y(), form.Controls().DownloadModeLabel->y());
     // The file actions set up their dialog when chosen.
     EXPECT_EQ(form.SaveDlg.filter, "Vantor mode files (*.mode)|*.mode");
     EXPECT_EQ(form.SaveDlg.title, "Save Mode");
@@ -173,28 +193,28 @@ TEST_F(SettingsActionsTest, EachActionSetsUpTheButtonTheListsAndTheLabels) {
 }
 
 TEST_F(SettingsActionsTest, PickingASlotShowsTheButtonAndAnotherActionHidesItAndClearsTheLists) {
-    Choose(form.ModeActionsComboBox, Download);
-    Choose(form.DownloadModeComboBox, 3);
-    EXPECT_FALSE(form.ModeActionBtn->isHidden());
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    Choose(form.Controls().DownloadModeComboBox, 3);
+    EXPECT_FALSE(form.Controls().ModeActionBtn->isHidden());
 
-    Choose(form.ModeActionsComboBox, Upload);
-    EXPECT_TRUE(form.ModeActionBtn->isHidden());
-    EXPECT_EQ(form.DownloadModeComboBox->currentIndex(), -1);
-    Choose(form.UploadModeComboBox, 2);
-    EXPECT_FALSE(form.ModeActionBtn->isHidden());
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    EXPECT_TRUE(form.Controls().ModeActionBtn->isHidden());
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->currentIndex(), -1);
+    Choose(form.Controls().UploadModeComboBox, 2);
+    EXPECT_FALSE(form.Controls().ModeActionBtn->isHidden());
 
-    Choose(form.ModeActionsComboBox, Download);
-    EXPECT_TRUE(form.ModeActionBtn->isHidden());
-    EXPECT_EQ(form.DownloadModeComboBox->currentIndex(), -1);
-    EXPECT_EQ(form.UploadModeComboBox->currentIndex(), -1);
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    EXPECT_TRUE(form.Controls().ModeActionBtn->isHidden());
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->currentIndex(), -1);
+    EXPECT_EQ(form.Controls().UploadModeComboBox->currentIndex(), -1);
     EXPECT_TRUE(detector.Requests().empty());
 }
 
 TEST_F(SettingsActionsTest, PressingWithoutASlotAsksForOneAndSendsNothing) {
-    Choose(form.ModeActionsComboBox, Download);
-    form.ModeActionBtn->click();
-    Choose(form.ModeActionsComboBox, Upload);
-    form.ModeActionBtn->click();
+    Choose(form.Controls().ModeActionsComboBox, Download);
+    form.Controls().ModeActionBtn->click();
+    Choose(form.Controls().ModeActionsComboBox, Upload);
+    form.Controls().ModeActionBtn->click();
     EXPECT_EQ(dialogs.messages,
               (std::vector<AskedMessage>{{Error, "Select a mode to download."},
                                          {Error, "Select a slot to upload the Mode into."}}));
@@ -215,20 +235,20 @@ TEST_F(SettingsActionsTest, DownloadReadsTheSlotOfTheChosenPosition) {
         EXPECT_EQ(WireLog(), std::vector<Wire>{Read(c.slot + 2)});
         const ModeRecord mode = detector.Mode(c.slot);
         EXPECT_EQ(form.CurrentMode, mode);
-        EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(mode));
+        EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(mode));
         const PatternRecord pattern = PatternOfMode(mode);
-        EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
+        EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(&pattern));
         EXPECT_TRUE(form.ModeHasPattern);
-        EXPECT_TRUE(form.SaveModePattern->isEnabled());
+        EXPECT_TRUE(form.Controls().SaveModePattern->isEnabled());
     }
-    EXPECT_EQ(form.DownloadModeComboBox->itemText(7), "Korvane Beach");
+    EXPECT_EQ(form.Controls().DownloadModeComboBox->itemText(7), "Korvane Beach");
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
     DownloadMode(MyMode1Position);
     const ModeRecord shown = form.CurrentMode;
-    const QImage picture = form.ModePatternImage->Bitmap();
+    const QImage picture = form.Controls().ModePatternImage->Bitmap();
     detector.SetUserModePresent(5, false);
 
     DownloadMode(MyMode2Position);
@@ -237,8 +257,8 @@ TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
         (std::vector<AskedMessage>{
             {Error, "Could not download the Mode.\r\nCheck if the Mode exists in the Vantor."}}));
     EXPECT_EQ(form.CurrentMode, shown);
-    EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(shown));
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), picture);
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(shown));
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), picture);
     EXPECT_TRUE(form.ModeHasPattern);
 }
 
@@ -247,7 +267,7 @@ TEST_F(SettingsActionsTest, DownloadOfAnAbsentModeKeepsTheModeOnShow) {
 // pattern bytes.
 TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSentLater) {
     DownloadMode(MyMode1Position);
-    form.DownloadGlbBtn->click();
+    form.Controls().DownloadGlbBtn->click();
     const ModeRecord mode = form.CurrentMode;
     const UniversalSettingsRecord universal = form.UniversalSettings;
 
@@ -257,7 +277,7 @@ TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSent
         return 0;
     };
     DownloadMode(MyMode2Position);
-    form.DownloadGlbBtn->click();
+    form.Controls().DownloadGlbBtn->click();
     Imports() = LibraryImports();
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_EQ(form.CurrentMode, mode);
@@ -265,7 +285,7 @@ TEST_F(SettingsActionsTest, AFailedReadWithAPartialReplyChangesNothingThatIsSent
 
     detector.ClearLog();
     UploadMode(CurrentModePosition);
-    form.UploadGlbBtn->click();
+    form.Controls().UploadGlbBtn->click();
     const std::vector<Bytes> written = WrittenValues();
     ASSERT_EQ(written.size(), 2u);
     EXPECT_TRUE(std::ranges::equal(std::span(written[0]).last(PatternSize), PatternOf(mode)));
@@ -297,32 +317,27 @@ TEST_F(SettingsActionsTest, UploadAfterStartUpSendsTheSettingsOnlyToTheSlot) {
 TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
     struct Case {
         const char* name;
-        bool downloadFirst;  // the mode then holds a real pattern
-        bool refuseRead;
-        bool loseReadAnswer;  // bad checksum: the slot is not known to be empty
+        bool downloadFirst = false;  // the mode then holds a real pattern
+        bool refuseRead = false;
+        bool loseReadAnswer = false;  // bad checksum: the slot is not known to be empty
         std::vector<Wire> wire;
-        bool asked;
+        bool asked = false;
     };
     const Case cases[] = {
-        {"settings only, slot answers",
-         false,
-         false,
-         false,
-         {Read(10), Write(20, 26), Finish},
-         true},
-        {"settings only, slot refuses",
-         false,
-         true,
-         false,
-         {Read(10), Write(20, 26), Finish},
-         false},
-        {"settings only, slot's answer lost",
-         false,
-         false,
-         true,
-         {Read(10), Write(20, 26), Finish},
-         true},
-        {"whole mode", true, false, false, {Read(6), Read(10), Write(10, 292), Finish}, true},
+        {.name = "settings only, slot answers",
+         .wire = {Read(10), Write(20, 26), Finish},
+         .asked = true},
+        {.name = "settings only, slot refuses",
+         .refuseRead = true,
+         .wire = {Read(10), Write(20, 26), Finish}},
+        {.name = "settings only, slot's answer lost",
+         .loseReadAnswer = true,
+         .wire = {Read(10), Write(20, 26), Finish},
+         .asked = true},
+        {.name = "whole mode",
+         .downloadFirst = true,
+         .wire = {Read(6), Read(10), Write(10, 292), Finish},
+         .asked = true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -331,16 +346,16 @@ TEST_F(SettingsActionsTest, UploadToTheCurrentMode) {
         detector.ClearLog();
         detector.ClearFaults();
         if (c.downloadFirst) {
-            Choose(caseForm.ModeActionsComboBox, Download);
-            Choose(caseForm.DownloadModeComboBox, MyMode1Position);
-            caseForm.ModeActionBtn->click();
+            Choose(caseForm.Controls().ModeActionsComboBox, Download);
+            Choose(caseForm.Controls().DownloadModeComboBox, MyMode1Position);
+            caseForm.Controls().ModeActionBtn->click();
         }
         detector.RefuseId(10, c.refuseRead);
         detector.CorruptId(10, c.loseReadAnswer);
         caseDialogs.messageAnswers.push_back(MessageAnswer::Ok);
-        Choose(caseForm.ModeActionsComboBox, Upload);
-        Choose(caseForm.UploadModeComboBox, CurrentModePosition);
-        caseForm.ModeActionBtn->click();
+        Choose(caseForm.Controls().ModeActionsComboBox, Upload);
+        Choose(caseForm.Controls().UploadModeComboBox, CurrentModePosition);
+        caseForm.Controls().ModeActionBtn->click();
         EXPECT_EQ(WireLog(), c.wire);
         EXPECT_EQ(caseDialogs.messages.size(), c.asked ? 1u : 0u);
         if (c.downloadFirst) {
@@ -403,9 +418,9 @@ TEST_F(SettingsActionsTest, SavedModeWithItsPatternOpensAgain) {
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Mode");
     EXPECT_EQ(form.CurrentMode, expected);
     EXPECT_TRUE(form.ModeHasPattern);
-    EXPECT_TRUE(form.SaveModePattern->isEnabled());
+    EXPECT_TRUE(form.Controls().SaveModePattern->isEnabled());
     const PatternRecord pattern = PatternOfMode(expected);
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(&pattern));
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(&pattern));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -418,9 +433,9 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
 
     ModeFile(Open, file);
     EXPECT_FALSE(form.ModeHasPattern);
-    EXPECT_FALSE(form.SaveModePattern->isEnabled());
-    EXPECT_EQ(form.ModePatternImage->Bitmap(), DrawnForMode(nullptr));
-    EXPECT_EQ(form.ModeSettingsGrid->Texts(), ModeTexts(other));
+    EXPECT_FALSE(form.Controls().SaveModePattern->isEnabled());
+    EXPECT_EQ(form.Controls().ModePatternImage->Bitmap(), DrawnForMode(nullptr));
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Texts(), ModeTexts(other));
     // The old pattern bytes stay but are not the mode's any more.
     EXPECT_TRUE(std::ranges::equal(PatternOf(form.CurrentMode), PatternOf(downloaded)));
 
@@ -440,10 +455,10 @@ TEST_F(SettingsActionsTest, SettingsOnlyFileAfterADownloadDropsThePattern) {
 
 TEST_F(SettingsActionsTest, TheModeFileDialogsKeepTheirSetUpWhenTheUniversalFilesUsedThem) {
     for (const int action : {Save, Open}) {
-        Choose(form.ModeActionsComboBox, action);
-        Press(form.SaveGlbBtn);  // cancelled
-        Press(form.OpenGlbBtn);  // cancelled
-        form.ModeActionBtn->click();
+        Choose(form.Controls().ModeActionsComboBox, action);
+        Press(form.Controls().SaveGlbBtn);  // cancelled
+        Press(form.Controls().OpenGlbBtn);  // cancelled
+        form.Controls().ModeActionBtn->click();
         EXPECT_EQ(dialogs.fileDialogs.back().asked.filter, "Vantor mode files (*.mode)|*.mode");
         EXPECT_EQ(dialogs.fileDialogs.back().asked.title,
                   action == Save ? "Save Mode" : "Open Mode");
@@ -501,7 +516,7 @@ TEST_F(SettingsActionsTest, ModeFileFailuresLeaveTheModeAlone) {
 // --- Universal settings and preferences ---
 
 TEST_F(SettingsActionsTest, UniversalUploadAfterStartUpSendsTheFillBytes) {
-    form.UploadGlbBtn->click();
+    form.Controls().UploadGlbBtn->click();
     EXPECT_EQ(WireLog(), (std::vector<Wire>{Write(0, 18), Finish}));
     EXPECT_EQ(WrittenValues(),
               (std::vector<Bytes>{{0x00, 0x16, 0x00, 0x1E, 0x1E, 0x1E, 0x1E, 0x0F, 0x06, 0x00, 0x01,
@@ -521,13 +536,13 @@ TEST_F(SettingsActionsTest, DownloadThenUploadGivesTheDetectorItsOwnHiddenBytes)
         const bool* loaded;
     };
     const Case cases[] = {
-        {"universal", form.DownloadGlbBtn, form.UploadGlbBtn, 0, 16,
+        {"universal", form.Controls().DownloadGlbBtn, form.Controls().UploadGlbBtn, 0, 16,
          [&] {
              const auto r = detector.UniversalSettings();
              return Bytes(r.begin(), r.end());
          },
          &form.UniversalLoaded},
-        {"preferences", form.DownloadPrefBtn, form.UploadPrefBtn, 1, 14,
+        {"preferences", form.Controls().DownloadPrefBtn, form.Controls().UploadPrefBtn, 1, 14,
          [&] {
              const auto r = detector.Preferences();
              return Bytes(r.begin(), r.end());
@@ -545,9 +560,10 @@ TEST_F(SettingsActionsTest, DownloadThenUploadGivesTheDetectorItsOwnHiddenBytes)
         expected[c.builtMarker] = 1;
         EXPECT_EQ(WrittenValues(), std::vector<Bytes>{expected});
     }
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(),
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
               RecordTexts(UniversalSettingsRows, detector.UniversalSettings()));
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), RecordTexts(PreferencesRows, detector.Preferences()));
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(),
+              RecordTexts(PreferencesRows, detector.Preferences()));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -559,18 +575,21 @@ TEST_F(SettingsActionsTest, RefusedTransfersOfUniversalSettingsAndPreferences) {
         const char* message;
     };
     const Case cases[] = {
-        {form.DownloadGlbBtn, 0, {Read(0)}, "Could not download universal settings.\r\n"},
-        {form.DownloadPrefBtn, 1, {Read(1)}, "Could not download preferences.\r\n"},
+        {form.Controls().DownloadGlbBtn,
+         0,
+         {Read(0)},
+         "Could not download universal settings.\r\n"},
+        {form.Controls().DownloadPrefBtn, 1, {Read(1)}, "Could not download preferences.\r\n"},
         // The end-of-upload command follows a failed universal write, never a failed preferences
         // write.
-        {form.UploadGlbBtn,
+        {form.Controls().UploadGlbBtn,
          0,
          {Write(0, 18), Finish},
          "Could not upload the universal settings.\r\nCheck the connection and try again."},
-        {form.UploadPrefBtn, 1, {Write(1, 16)}, CouldNotUploadPreferences},
+        {form.Controls().UploadPrefBtn, 1, {Write(1, 16)}, CouldNotUploadPreferences},
     };
-    const RowTexts universalShown = form.GlobalSettingsGrid->Texts();
-    const RowTexts preferencesShown = form.PrefSettingsGrid->Texts();
+    const RowTexts universalShown = form.Controls().GlobalSettingsGrid->Texts();
+    const RowTexts preferencesShown = form.Controls().PrefSettingsGrid->Texts();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         detector.ClearLog();
@@ -583,16 +602,19 @@ TEST_F(SettingsActionsTest, RefusedTransfersOfUniversalSettingsAndPreferences) {
     }
     EXPECT_FALSE(form.UniversalLoaded);
     EXPECT_FALSE(form.PreferencesLoaded);
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(), universalShown);
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), preferencesShown);
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(), universalShown);
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(), preferencesShown);
 }
 
 TEST_F(SettingsActionsTest, WithoutADetectorEveryTransferSaysSo) {
     platform.SetPluggedIn(Path, false);
     const std::vector<std::function<void()>> actions = {
-        [&] { DownloadMode(CurrentModePosition); }, [&] { UploadMode(MyMode1Position); },
-        [&] { form.DownloadGlbBtn->click(); },      [&] { form.UploadGlbBtn->click(); },
-        [&] { form.DownloadPrefBtn->click(); },     [&] { form.UploadPrefBtn->click(); },
+        [&] { DownloadMode(CurrentModePosition); },
+        [&] { UploadMode(MyMode1Position); },
+        [&] { form.Controls().DownloadGlbBtn->click(); },
+        [&] { form.Controls().UploadGlbBtn->click(); },
+        [&] { form.Controls().DownloadPrefBtn->click(); },
+        [&] { form.Controls().UploadPrefBtn->click(); },
     };
     const ModeRecord mode = form.CurrentMode;
     for (std::size_t i = 0; i < actions.size(); ++i) {
@@ -608,7 +630,7 @@ TEST_F(SettingsActionsTest, WithoutADetectorEveryTransferSaysSo) {
 }
 
 TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
-    Press(form.SaveGlbBtn, File("spring.txt"));
+    Press(form.Controls().SaveGlbBtn, File("spring.txt"));
     EXPECT_EQ(dialogs.fileDialogs.back().asked.filter,
               "Files with Vantor universal settings (*.glb)|*.glb");
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Save Universal Settings");
@@ -621,11 +643,12 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileSavedAndOpened) {
     UniversalSettingsRecord record = detector.UniversalSettings();
     const std::string file = File("detector.glb");
     ASSERT_EQ(WriteUniversalFile(file, record), FileResult::Success);
-    Press(form.OpenGlbBtn, file);
+    Press(form.Controls().OpenGlbBtn, file);
     EXPECT_EQ(dialogs.fileDialogs.back().asked.title, "Open Universal Settings");
     EXPECT_EQ(form.UniversalSettings, record);
     EXPECT_TRUE(form.UniversalLoaded);
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(), RecordTexts(UniversalSettingsRows, record));
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
+              RecordTexts(UniversalSettingsRows, record));
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
@@ -647,10 +670,10 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
         const char* message;
     };
     const Case cases[] = {
-        {form.OpenGlbBtn, File("missing.glb"), "Could not open the file.\r\n"},
-        {form.OpenGlbBtn, badMagic, "The file has corrupted data.\r\n"},
-        {form.OpenGlbBtn, badSum, "The file has corrupted data.\r\n"},
-        {form.SaveGlbBtn, File("no/folder/x.glb"),
+        {form.Controls().OpenGlbBtn, File("missing.glb"), "Could not open the file.\r\n"},
+        {form.Controls().OpenGlbBtn, badMagic, "The file has corrupted data.\r\n"},
+        {form.Controls().OpenGlbBtn, badSum, "The file has corrupted data.\r\n"},
+        {form.Controls().SaveGlbBtn, File("no/folder/x.glb"),
          "Could not create a file to save the settings.\r\nTry again."},
     };
     for (const Case& c : cases) {
@@ -659,7 +682,7 @@ TEST_F(SettingsActionsTest, UniversalSettingsFileFailuresLeaveTheRecordAlone) {
         Press(c.button, c.file);
         EXPECT_EQ(dialogs.messages, (std::vector<AskedMessage>{{Error, c.message}}));
         EXPECT_FALSE(form.UniversalLoaded);
-        if (c.button == form.OpenGlbBtn) {
+        if (c.button == form.Controls().OpenGlbBtn) {
             EXPECT_EQ(form.UniversalSettings, before);
         }
     }

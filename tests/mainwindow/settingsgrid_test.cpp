@@ -26,13 +26,13 @@ enum class Grid { Mode, Universal, Preferences };
 SettingsGrid& GridOf(TMainForm& form, Grid grid) {
     switch (grid) {
         case Grid::Mode:
-            return *form.ModeSettingsGrid;
+            return *form.Controls().ModeSettingsGrid;
         case Grid::Universal:
-            return *form.GlobalSettingsGrid;
+            return *form.Controls().GlobalSettingsGrid;
         case Grid::Preferences:
             break;
     }
-    return *form.PrefSettingsGrid;
+    return *form.Controls().PrefSettingsGrid;
 }
 
 // Puts one byte into the grid's record and shows the record.
@@ -187,7 +187,7 @@ TEST_F(SettingsGridTest, LoadedUniversalSettingsKeepTheirHiddenBytes) {
     EXPECT_EQ(form.UniversalSettings[2], 0);
     EXPECT_EQ(form.UniversalSettings[16], 1);
 
-    form.GlobalSettingsGrid->CommitEdit(2, "-3");
+    form.Controls().GlobalSettingsGrid->CommitEdit(2, "-3");
     ASSERT_TRUE(form.ReadUniversalSettingsFromGrid(form.UniversalSettings));
     EXPECT_EQ(form.UniversalSettings[2], 253);
 }
@@ -245,16 +245,16 @@ TEST_F(SettingsGridTest, IntegerRowsKeepTheirLimitsAfterAnEdit) {
 }
 
 TEST_F(SettingsGridTest, AnIntegerRowRefusesWhatIsNoNumber) {
-    form.ModeSettingsGrid->CommitEdit(4, "loud");
-    form.ModeSettingsGrid->CommitEdit(4, "");
-    EXPECT_EQ(form.ModeSettingsGrid->Text(4), "24");
-    form.ModeSettingsGrid->CommitEdit(0, "Maybe");
-    EXPECT_EQ(form.ModeSettingsGrid->Text(0), "Off");
+    form.Controls().ModeSettingsGrid->CommitEdit(4, "loud");
+    form.Controls().ModeSettingsGrid->CommitEdit(4, "");
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Text(4), "24");
+    form.Controls().ModeSettingsGrid->CommitEdit(0, "Maybe");
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Text(0), "Off");
 }
 
 TEST_F(SettingsGridTest, TheGridsEditorsCommitThroughTheLimits) {
     form.show();
-    SettingsGrid& grid = *form.ModeSettingsGrid;
+    SettingsGrid& grid = *form.Controls().ModeSettingsGrid;
     // Moving to a value cell opens its editor.
     grid.setCurrentCell(4, 1);
     auto* line = grid.findChild<QLineEdit*>();
@@ -280,10 +280,10 @@ TEST_F(SettingsGridTest, RestoreDefaultsPutsTheDefaultsBackAndKeepsTheFlags) {
     form.UniversalSettings = downloaded;
     form.UniversalLoaded = true;
     form.ShowUniversalSettings(form.UniversalSettings);
-    form.GlobalSettingsGrid->CommitEdit(6, "3");
-    form.RestoreUniversalBtn->click();
+    form.Controls().GlobalSettingsGrid->CommitEdit(6, "3");
+    form.Controls().RestoreUniversalBtn->click();
     EXPECT_TRUE(form.UniversalLoaded);
-    EXPECT_EQ(form.GlobalSettingsGrid->Texts(),
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Texts(),
               (RowTexts{"Auto", "22", "A", "30", "30", "15", "6"}));
     // An upload then sends the defaults of the hidden bytes, byte 10 as 0.
     ASSERT_TRUE(form.ReadUniversalSettingsFromGrid(form.UniversalSettings));
@@ -293,15 +293,16 @@ TEST_F(SettingsGridTest, RestoreDefaultsPutsTheDefaultsBackAndKeepsTheFlags) {
 
     form.Preferences.fill(0x02);
     form.ShowPreferences(form.Preferences);
-    form.RestorePrefBtn->click();
+    form.Controls().RestorePrefBtn->click();
     EXPECT_FALSE(form.PreferencesLoaded);
-    EXPECT_EQ(form.PrefSettingsGrid->Texts(), (RowTexts{"15", "Normal", "On", "Off", "Off"}));
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Texts(),
+              (RowTexts{"15", "Normal", "On", "Off", "Off"}));
     EXPECT_EQ(form.Preferences,
               (PreferencesRecord{0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 15, 2, 2, 2, 2}));
 
-    EXPECT_EQ(form.RestoreUniversalBtn->text(), "Restore Defaults");
-    EXPECT_EQ(form.RestoreUniversalBtn->toolTip(), "Restore Default Universal Settings");
-    EXPECT_EQ(form.RestorePrefBtn->toolTip(), "Restore Default Preferences");
+    EXPECT_EQ(form.Controls().RestoreUniversalBtn->text(), "Restore Defaults");
+    EXPECT_EQ(form.Controls().RestoreUniversalBtn->toolTip(), "Restore Default Universal Settings");
+    EXPECT_EQ(form.Controls().RestorePrefBtn->toolTip(), "Restore Default Preferences");
 }
 
 }  // namespace

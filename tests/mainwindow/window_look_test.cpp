@@ -104,8 +104,8 @@ TEST_F(WindowLookTest, LabelsAreDrawnInTheirColours) {
         const char* text;
         QColor colour;
     };
-    QWidget* const settings = form.SettingsTabSheet;
-    QWidget* const patterns = form.PatternsTabSheet;
+    QWidget* const settings = form.Controls().SettingsTabSheet;
+    QWidget* const patterns = form.Controls().PatternsTabSheet;
     const std::vector<Case> cases = {
         {settings, "Mode Settings:", settingsHeading},
         {settings, "Universal Settings:", settingsHeading},
@@ -139,9 +139,12 @@ TEST_F(WindowLookTest, LabelsAreDrawnInTheirColours) {
 
 TEST_F(WindowLookTest, HeadingsAreDrawnBold) {
     const std::vector<std::pair<QWidget*, const char*>> headings = {
-        {form.SettingsTabSheet, "Mode Settings:"}, {form.SettingsTabSheet, "Universal Settings:"},
-        {form.SettingsTabSheet, "Preferences:"},   {form.PatternsTabSheet, "Current Patterns:"},
-        {form.PatternsTabSheet, "My Patterns:"},   {form.PatternsTabSheet, "My Mode Patterns:"},
+        {form.Controls().SettingsTabSheet, "Mode Settings:"},
+        {form.Controls().SettingsTabSheet, "Universal Settings:"},
+        {form.Controls().SettingsTabSheet, "Preferences:"},
+        {form.Controls().PatternsTabSheet, "Current Patterns:"},
+        {form.Controls().PatternsTabSheet, "My Patterns:"},
+        {form.Controls().PatternsTabSheet, "My Mode Patterns:"},
     };
     for (const auto& [page, text] : headings) {
         QLabel* label = LabelWithText(page, QString::fromUtf8(text));
@@ -193,12 +196,12 @@ TEST_F(WindowLookTest, HeadingsHaveBoldStrokesInTheirColourWithAnyFont) {
     const QColor settingsHeading(49, 101, 206);
     const QColor patternsHeading(49, 102, 206);
     const std::vector<std::tuple<QWidget*, const char*, QColor>> headings = {
-        {form.SettingsTabSheet, "Mode Settings:", settingsHeading},
-        {form.SettingsTabSheet, "Universal Settings:", settingsHeading},
-        {form.SettingsTabSheet, "Preferences:", settingsHeading},
-        {form.PatternsTabSheet, "Current Patterns:", patternsHeading},
-        {form.PatternsTabSheet, "My Patterns:", patternsHeading},
-        {form.PatternsTabSheet, "My Mode Patterns:", patternsHeading},
+        {form.Controls().SettingsTabSheet, "Mode Settings:", settingsHeading},
+        {form.Controls().SettingsTabSheet, "Universal Settings:", settingsHeading},
+        {form.Controls().SettingsTabSheet, "Preferences:", settingsHeading},
+        {form.Controls().PatternsTabSheet, "Current Patterns:", patternsHeading},
+        {form.Controls().PatternsTabSheet, "My Patterns:", patternsHeading},
+        {form.Controls().PatternsTabSheet, "My Mode Patterns:", patternsHeading},
     };
     // The window's own font (with Tahoma's bold face of fonts-wine, which at this size draws
     // strokes no wider than its regular face), a face with a heavy bold of its own, and a face
@@ -207,7 +210,7 @@ TEST_F(WindowLookTest, HeadingsHaveBoldStrokesInTheirColourWithAnyFont) {
     for (const QString& family :
          {windowFamily, QStringLiteral("DejaVu Sans"), QStringLiteral("DejaVu Math TeX Gyre")}) {
         for (const auto& [page, text, colour] : headings) {
-            form.PageControl->setCurrentWidget(page);
+            form.Controls().PageControl->setCurrentWidget(page);
             QLabel* label = LabelWithText(page, QString::fromUtf8(text));
             ASSERT_NE(label, nullptr) << text;
             QFont font(family);
@@ -250,8 +253,8 @@ TEST_F(WindowLookTest, HeadingsHaveBoldStrokesInTheirColourWithAnyFont) {
 }
 
 TEST_F(WindowLookTest, GridCaptionsAreDrawnInTheirColour) {
-    for (SettingsGrid* grid :
-         {form.ModeSettingsGrid, form.GlobalSettingsGrid, form.PrefSettingsGrid}) {
+    for (SettingsGrid* grid : {form.Controls().ModeSettingsGrid, form.Controls().GlobalSettingsGrid,
+                               form.Controls().PrefSettingsGrid}) {
         // The caption column without its grid lines, all rows stacked in one picture.
         const QImage view = grid->viewport()->grab().toImage();
         const int width = grid->columnWidth(0) - 1;
@@ -347,8 +350,8 @@ TEST_F(WindowLookTest, EveryTextFitsItsControl) {
             }
         }
     }
-    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
-        form.PageControl->setCurrentWidget(page);
+    for (QWidget* page : {form.Controls().SettingsTabSheet, form.Controls().PatternsTabSheet}) {
+        form.Controls().PageControl->setCurrentWidget(page);
         QCoreApplication::processEvents();
         for (QLabel* label : page->findChildren<QLabel*>()) {
             if (label->text().isEmpty()) {
@@ -377,8 +380,8 @@ TEST_F(WindowLookTest, EveryTextFitsItsControl) {
 }
 
 TEST_F(WindowLookTest, PanelsLieWhollyInsideTheirPages) {
-    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
-        form.PageControl->setCurrentWidget(page);
+    for (QWidget* page : {form.Controls().SettingsTabSheet, form.Controls().PatternsTabSheet}) {
+        form.Controls().PageControl->setCurrentWidget(page);
         QCoreApplication::processEvents();
         int panels = 0;
         for (QLabel* label : page->findChildren<QLabel*>()) {
@@ -415,8 +418,8 @@ int LastIntegerRow(const SettingsGrid& grid) {
 }
 
 TEST_F(WindowLookTest, EditingTheLastRowsLeavesEveryRowInView) {
-    for (SettingsGrid* grid :
-         {form.ModeSettingsGrid, form.GlobalSettingsGrid, form.PrefSettingsGrid}) {
+    for (SettingsGrid* grid : {form.Controls().ModeSettingsGrid, form.Controls().GlobalSettingsGrid,
+                               form.Controls().PrefSettingsGrid}) {
         const std::string name = grid->objectName().toStdString();
         const int last = grid->RowCount() - 1;
         // Every row lies wholly in the viewport: nothing is left to scroll to.
@@ -455,19 +458,19 @@ bool ShowsHighlight(SettingsGrid& grid) {
 TEST_F(WindowLookTest, AFinishedEditLeavesNoHighlightInAnyGrid) {
     form.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-    EditCell(*form.ModeSettingsGrid, 4, QStringLiteral("12"));
-    EditCell(*form.GlobalSettingsGrid, 6, QStringLiteral("5"));
-    EditCell(*form.PrefSettingsGrid, 0, QStringLiteral("9"));
-    form.RestorePrefBtn->setFocus();
+    EditCell(*form.Controls().ModeSettingsGrid, 4, QStringLiteral("12"));
+    EditCell(*form.Controls().GlobalSettingsGrid, 6, QStringLiteral("5"));
+    EditCell(*form.Controls().PrefSettingsGrid, 0, QStringLiteral("9"));
+    form.Controls().RestorePrefBtn->setFocus();
     QCoreApplication::processEvents();
-    for (SettingsGrid* grid :
-         {form.ModeSettingsGrid, form.GlobalSettingsGrid, form.PrefSettingsGrid}) {
+    for (SettingsGrid* grid : {form.Controls().ModeSettingsGrid, form.Controls().GlobalSettingsGrid,
+                               form.Controls().PrefSettingsGrid}) {
         EXPECT_TRUE(grid->selectedItems().isEmpty()) << grid->objectName().toStdString();
         EXPECT_FALSE(ShowsHighlight(*grid)) << grid->objectName().toStdString();
     }
-    EXPECT_EQ(form.ModeSettingsGrid->Text(4), "12");
-    EXPECT_EQ(form.GlobalSettingsGrid->Text(6), "5");
-    EXPECT_EQ(form.PrefSettingsGrid->Text(0), "9");
+    EXPECT_EQ(form.Controls().ModeSettingsGrid->Text(4), "12");
+    EXPECT_EQ(form.Controls().GlobalSettingsGrid->Text(6), "5");
+    EXPECT_EQ(form.Controls().PrefSettingsGrid->Text(0), "9");
 }
 
 // The contrast of a text with what is behind it, measured in the drawn picture: the ink is the
@@ -521,8 +524,8 @@ struct TextSample {
 // Every label, grid caption, grid value and button of the window as drawn, hidden ones shown.
 std::vector<TextSample> TextsOf(TMainForm& form) {
     std::vector<TextSample> samples;
-    for (QWidget* page : {form.SettingsTabSheet, form.PatternsTabSheet}) {
-        form.PageControl->setCurrentWidget(page);
+    for (QWidget* page : {form.Controls().SettingsTabSheet, form.Controls().PatternsTabSheet}) {
+        form.Controls().PageControl->setCurrentWidget(page);
         for (QWidget* child : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (qobject_cast<QLabel*>(child) != nullptr ||
                 qobject_cast<QPushButton*>(child) != nullptr) {

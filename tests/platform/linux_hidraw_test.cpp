@@ -220,6 +220,9 @@ TEST(LinuxHidrawPlatformTest, NodeWithoutReadWriteAccessGivesPermissionDenied) {
 
 namespace {
 
+// Whether the device's reports carry a report id byte of their own.
+enum class ReportIds { Unnumbered, Numbered };
+
 class HidrawDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -243,13 +246,13 @@ protected:
         }
     }
 
-    LinuxHidrawDevice& Make(std::uint32_t reportLength, bool numbered) {
+    LinuxHidrawDevice& Make(std::uint32_t reportLength, ReportIds ids) {
         HidrawNodeFacts facts;
         facts.haveAttributes = true;
         facts.vendorId = 0x2F1A;
         facts.productId = 0x0001;
         facts.inputReportLength = reportLength;
-        facts.numberedReports = numbered;
+        facts.numberedReports = ids == ReportIds::Numbered;
         device_ = std::make_unique<LinuxHidrawDevice>(fds_[0], facts);
         fds_[0] = -1;  // the device owns it now
         return *device_;
@@ -298,7 +301,7 @@ Bytes WithIdByte(std::uint8_t id, const Bytes& data, std::size_t length) {
 TEST_F(HidrawDeviceTest, ReportsComeWithTheirIdByteAndPaddedToTheReportLength) {
     struct Case {
         std::string name;
-        bool numbered;
+        ReportIds ids;
         std::uint32_t length;
         Bytes sent;
         Bytes expected;
@@ -306,29 +309,31 @@ TEST_F(HidrawDeviceTest, ReportsComeWithTheirIdByteAndPaddedToTheReportLength) {
     const Bytes full = Pattern(64, 1);
     const Bytes shortData = Pattern(8, 0x40);
     const std::vector<Case> cases = {
-        {"unnumbered, full", false, 65, full, WithIdByte(0, full, 65)},
-        {"unnumbered, short", false, 65, shortData, WithIdByte(0, shortData, 65)},
-        {"unnumbered, too long", false, 65, Pattern(80, 1), WithIdByte(0, full, 65)},
-        {"numbered, full", true, 33, WithIdByte(2, Pattern(32, 9), 33),
+        {"unnumbered, full", ReportIds::Unnumbered, 65, full, WithIdByte(0, full, 65)},
+        {"unnumbered, short", ReportIds::Unnumbered, 65, shortData, WithIdByte(0, shortData, 65)},
+        {"unnumbered, too long", ReportIds::Unnumbered, 65, Pattern(80, 1),
+         WithIdByte(0, full, 65)},
+        {"numbered, full", ReportIds::Numbered, 33, WithIdByte(2, Pattern(32, 9), 33),
          WithIdByte(2, Pattern(32, 9), 33)},
-        {"numbered, short", true, 33, WithIdByte(1, shortData, 9), WithIdByte(1, shortData, 33)},
+        {"numbered, short", ReportIds::Numbered, 33, WithIdByte(1, shortData, 9),
+         WithIdByte(1, shortData, 33)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Reopen();
-        LinuxHidrawDevice& device = Make(c.length, c.numbered);
+        LinuxHidrawDevice& device = Make(c.length, c.ids);
         Send(c.sent);
         Send({0x77});  // a following report stays whole and separate
         Bytes buffer(c.length, 0xEE);
         ASSERT_EQ(device.Read(buffer.data(), buffer.size(), 100), c.length);
         EXPECT_THAT(buffer, ElementsAreArray(c.expected));
         ASSERT_EQ(device.Read(buffer.data(), buffer.size(), 100), c.length);
-        EXPECT_EQ(buffer[c.numbered ? 0 : 1], 0x77);
+        EXPECT_EQ(buffer[c.ids == ReportIds::Numbered ? 0 : 1], 0x77);
     }
 }
 
 TEST_F(HidrawDeviceTest, DrainsQueuedReportsWhileWholeReportsFit) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     for (std::uint8_t i = 1; i <= 3; ++i) {
         Send(Bytes(64, i));
     }
@@ -348,7 +353,7 @@ TEST_F(HidrawDeviceTest, DrainsQueuedReportsWhileWholeReportsFit) {
 }
 
 TEST_F(HidrawDeviceTest, TimesOutWhenNothingArrives) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     Bytes buffer(65 * 4);
     const auto start = Clock::now();
     EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 50), 0u);
@@ -358,7 +363,7 @@ TEST_F(HidrawDeviceTest, TimesOutWhenNothingArrives) {
 }
 
 TEST_F(HidrawDeviceTest, WaitsForTheFirstReportAndReturnsWhenItArrives) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     std::thread sender([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(30));
         Send(Bytes(64, 5));
@@ -372,7 +377,7 @@ TEST_F(HidrawDeviceTest, WaitsForTheFirstReportAndReturnsWhenItArrives) {
 }
 
 TEST_F(HidrawDeviceTest, BufferSmallerThanAReportTakesNothing) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     Send(Bytes(64, 7));
     Bytes buffer(65);
     EXPECT_EQ(device.Read(buffer.data(), 64, 100), 0u);
@@ -384,7 +389,7 @@ TEST_F(HidrawDeviceTest, UnusableReportLengthReadsNothing) {
     for (std::uint32_t length : {0u, 1u}) {
         SCOPED_TRACE(length);
         Reopen();
-        LinuxHidrawDevice& device = Make(length, false);
+        LinuxHidrawDevice& device = Make(length, ReportIds::Unnumbered);
         Send(Bytes(8, 1));
         Bytes buffer(64);
         const auto start = Clock::now();
@@ -394,7 +399,7 @@ TEST_F(HidrawDeviceTest, UnusableReportLengthReadsNothing) {
 }
 
 TEST_F(HidrawDeviceTest, HungUpNodeKeepsTheReadWaitInsteadOfSpinning) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     Send(Bytes(64, 9));
     HangUp();
     Bytes buffer(65 * 2);
@@ -410,7 +415,7 @@ TEST_F(HidrawDeviceTest, HungUpNodeKeepsTheReadWaitInsteadOfSpinning) {
 }
 
 TEST_F(HidrawDeviceTest, WritesOneWholeReportUnchanged) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     const Bytes report = WithIdByte(0, Pattern(20, 1), 65);
     EXPECT_EQ(device.Write(report.data(), report.size(), 300), 65u);
     EXPECT_THAT(Receive(), ElementsAreArray(report));
@@ -426,21 +431,21 @@ TEST_F(HidrawDeviceTest, WriteTimesOutWhenTheReportIsNotTaken) {
     while (::send(fds_[0], report.data(), report.size(), MSG_DONTWAIT) > 0) {
         ASSERT_LT(++sent, 100000);
     }
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     const auto start = Clock::now();
     EXPECT_EQ(device.Write(report.data(), report.size(), 50), 0u);
     EXPECT_GE(MsSince(start), 49);
 }
 
 TEST_F(HidrawDeviceTest, WriteToAHungUpNodeFails) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     HangUp();
     const Bytes report(65, 0);
     EXPECT_EQ(device.Write(report.data(), report.size(), 50), 0u);
 }
 
 TEST_F(HidrawDeviceTest, WriteIsNotHeldUpByAWaitingRead) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     std::thread reader([&device] {
         Bytes buffer(65);
         EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 2000), 65u);
@@ -462,7 +467,7 @@ TEST_F(HidrawDeviceTest, CancelReadsEndsTheWaitingReadAndEveryLaterOne) {
     for (const Case& c : {Case{"waiting for a report", false}, Case{"node hung up", true}}) {
         SCOPED_TRACE(c.name);
         Reopen();
-        LinuxHidrawDevice& device = Make(65, false);
+        LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
         if (c.hungUp) {
             HangUp();
         }
@@ -480,7 +485,7 @@ TEST_F(HidrawDeviceTest, CancelReadsEndsTheWaitingReadAndEveryLaterOne) {
     }
     // Reports queued after the cancel are not taken any more.
     Reopen();
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     device.CancelReads();
     Send(Bytes(64, 3));
     Bytes buffer(65);
@@ -490,7 +495,7 @@ TEST_F(HidrawDeviceTest, CancelReadsEndsTheWaitingReadAndEveryLaterOne) {
 }
 
 TEST_F(HidrawDeviceTest, GoneOnlyAfterTheNodeFailed) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     Bytes buffer(65);
     const Bytes report(65, 0);
     EXPECT_EQ(device.Read(buffer.data(), buffer.size(), 20), 0u);  // a time-out is no failure
@@ -505,7 +510,7 @@ TEST_F(HidrawDeviceTest, GoneOnlyAfterTheNodeFailed) {
     for (const Case& c : {Case{"read", true}, Case{"write", false}}) {
         SCOPED_TRACE(c.name);
         Reopen();
-        LinuxHidrawDevice& node = Make(65, false);
+        LinuxHidrawDevice& node = Make(65, ReportIds::Unnumbered);
         HangUp();
         if (c.byRead) {
             EXPECT_EQ(node.Read(buffer.data(), buffer.size(), 20), 0u);
@@ -523,7 +528,7 @@ TEST_F(HidrawDeviceTest, GoneOnlyAfterTheNodeFailed) {
 // say; a socket in blocking mode whose peer has stopped reading blocks the same way.
 TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLaterWrites) {
     const int queued = StopTakingReports();
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     const Bytes first = WithIdByte(0, Bytes(64, 1), 65);
     const Bytes second = WithIdByte(0, Bytes(64, 2), 65);
 
@@ -558,7 +563,7 @@ TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLat
     // Closed while a write is still held: the close does not wait for it.
     Reopen();
     StopTakingReports();
-    LinuxHidrawDevice& held = Make(65, false);
+    LinuxHidrawDevice& held = Make(65, ReportIds::Unnumbered);
     EXPECT_EQ(held.Write(first.data(), first.size(), 50), 0u);
     start = Clock::now();
     device_.reset();
@@ -566,7 +571,7 @@ TEST_F(HidrawDeviceTest, AWriteTheNodeDoesNotTakeFailsByItsTimeOutAndHoldsOffLat
 }
 
 TEST_F(HidrawDeviceTest, AttributesAndInputQueueSize) {
-    LinuxHidrawDevice& device = Make(65, false);
+    LinuxHidrawDevice& device = Make(65, ReportIds::Unnumbered);
     std::uint16_t vendor = 0, product = 0;
     ASSERT_TRUE(device.GetAttributes(vendor, product));
     EXPECT_EQ(vendor, 0x2F1A);
