@@ -75,6 +75,17 @@ Bytes Report(const Bytes& bytes, std::size_t length = 65) {
     return r;
 }
 
+// The reports a device sent after the zero fill with which every connection begins (8 reports
+// of 65 bytes); that fill is checked by a test of its own.
+std::vector<Bytes> AfterZeroFill(std::vector<Bytes> reports, std::size_t reportLength = 65) {
+    const std::size_t fill =
+        tovra::UsbHid::ZeroFillReports(static_cast<std::uint32_t>(reportLength));
+    EXPECT_GE(reports.size(), fill);
+    reports.erase(reports.begin(),
+                  reports.begin() + static_cast<std::ptrdiff_t>(std::min(fill, reports.size())));
+    return reports;
+}
+
 // Wraps the in-memory platform with a switch that makes its devices gone the way a real
 // unplugged interface is: a waiting read wakes, reads and writes fail at once and IsGone says so.
 class GoneSwitchPlatform : public tovra::IHidPlatform {
@@ -85,13 +96,11 @@ public:
         return inner_.ListInterfaces();
     }
     std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override {
-        auto device = inner_.Open(path);
-        if (!device) {
-            return nullptr;
-        }
-        std::lock_guard<std::mutex> guard(lock_);
-        opened_.push_back(device.get());
-        return std::make_unique<Device>(std::move(device), *this);
+        return Wrap(inner_.Open(path));
+    }
+    std::unique_ptr<tovra::IHidDevice> OpenExclusive(const std::string& path,
+                                                     tovra::HidOpenError& error) override {
+        return Wrap(inner_.OpenExclusive(path, error));
     }
 
     void Unplug() {
@@ -103,6 +112,15 @@ public:
     }
 
 private:
+    std::unique_ptr<tovra::IHidDevice> Wrap(std::unique_ptr<tovra::IHidDevice> device) {
+        if (!device) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        opened_.push_back(device.get());
+        return std::make_unique<Device>(std::move(device), *this);
+    }
+
     class Device : public tovra::IHidDevice {
     public:
         Device(std::unique_ptr<tovra::IHidDevice> inner, GoneSwitchPlatform& owner)
@@ -313,10 +331,40 @@ TEST_F(LibraryTest, LoginFramesOnlyForANonEmptyLogin) {
         DEV_Delete(dev);
     }
     EXPECT_TRUE(detector.ControlCommands().empty());
-    EXPECT_TRUE(platform.OutputReports(DetectorPath).empty());
+    for (const Bytes& report : platform.OutputReports(DetectorPath)) {
+        EXPECT_EQ(report, Bytes(65, 0)) << "nothing but the zero fill";
+    }
     TOVRA_DEV dev = OpenDevice(DetectorPath, "owner");
     DEV_Delete(dev);
     EXPECT_THAT(detector.ControlCommands(), ElementsAre("login\r", "owner\r"));
+}
+
+TEST_F(LibraryTest, ConnectingSendsZerosEnoughToEndAFrameTheDetectorWasLeftIn) {
+    // The longest frame a receiver can be half-way through needs 505 more bytes (all of it but
+    // its start byte); each report carries its length less the report-ID byte.
+    struct Case {
+        std::uint32_t reportLength;
+        std::size_t zeroReports;
+    };
+    for (const Case c : {Case{65, 8}, Case{9, 64}, Case{2, 505}}) {
+        SCOPED_TRACE(c.reportLength);
+        MemoryHidPlatform fresh;
+        MemoryHidInterface raw;
+        raw.path = "mem:raw";
+        raw.reportLength = c.reportLength;
+        fresh.AddInterface(raw);
+        tovra::SetHidPlatform(&fresh);
+        TOVRA_DEV dev = DEV_Create();
+        ASSERT_EQ(DEV_Open(dev, "mem:raw", "me"), 1);
+        const auto reports = fresh.OutputReports("mem:raw");
+        ASSERT_GT(reports.size(), c.zeroReports);
+        for (std::size_t k = 0; k < c.zeroReports; ++k) {
+            ASSERT_EQ(reports[k], Bytes(c.reportLength, 0)) << "report " << k;
+        }
+        EXPECT_EQ(reports[c.zeroReports][1], tovra::FrameStart) << "then the login";
+        DEV_Delete(dev);
+        tovra::SetHidPlatform(&platform);
+    }
 }
 
 TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
@@ -526,7 +574,7 @@ TEST_F(LibraryTest, ControlChannelStrings) {
     platform.AddInterface(raw);
     TOVRA_DEV dev = OpenDevice("mem:raw");
     EXPECT_EQ(DEV_SendString(dev, "ping\r", 5), 5);
-    const auto reports = platform.OutputReports("mem:raw");
+    const auto reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 1u);
     Bytes wire(reports[0].begin() + 1, reports[0].begin() + 1 + 11);
     wire[1] = 0;  // the sequence number
@@ -559,7 +607,7 @@ TEST_F(LibraryTest, DataStreams) {
     EXPECT_EQ(DEV_OpenStream(dev, -1, 0), nullptr);
     EXPECT_EQ(DEV_OpenStream(dev, 255, 0), nullptr);
     EXPECT_EQ(DEV_CloseStream(dev, 255), 0);
-    auto reports = platform.OutputReports("mem:raw");
+    auto reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 1u);
     const Bytes data5 = {'d', 'a', 't', 'a', ' ', '5', '\r'};
     EXPECT_EQ(reports[0][4], 0);  // control channel
@@ -567,7 +615,7 @@ TEST_F(LibraryTest, DataStreams) {
 
     EXPECT_EQ(STRM_Write(strm, "abc", 3), 3);
     EXPECT_EQ(STRM_Flush(strm), 1);
-    reports = platform.OutputReports("mem:raw");
+    reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1][4], 6);  // channel 6 for stream 5
 
