@@ -19,6 +19,7 @@
 #include "TextCase.h"
 #include "Transfers.h"
 #include "UdevRule.h"
+#include "Usb.h"
 
 namespace holvane::cli {
 
@@ -38,6 +39,10 @@ std::string Shown(std::string_view message) {
 
 namespace {
 
+// A connection refused because another connection holds the detector (the window keeps its
+// one message for every failed connection).
+constexpr std::string_view InUseText = "The detector is in use by another program.\n";
+
 // Where the reasons for a failed connection are.
 constexpr std::string_view ListHint =
     "Run 'holvanectl list' to see the detectors found and why any could not be opened.\n";
@@ -55,6 +60,11 @@ public:
 
 private:
     int Fail(std::string_view message) {
+        if (message == messages::CouldNotConnect &&
+            tovra::LastOpenError() == tovra::HidOpenError::InUse) {
+            console_.err << InUseText;
+            return ExitFailed;
+        }
         console_.err << Shown(message);
         if (message == messages::CouldNotConnect) {
             console_.err << ListHint;
@@ -437,6 +447,8 @@ int RunSimulated(const Invocation& inv, Console& console) {
 }  // namespace
 
 int Run(std::span<const std::string> args, Console& console) {
+    // Why a connection failed is asked of the library after the fact: only this command's.
+    tovra::ClearLastOpenError();
     const ParseOutcome parsed = ParseCommandLine(args);
     if (!parsed.invocation) {
         console.err << "holvanectl: " << parsed.error << "\n"

@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "MemoryHidPlatform.h"
 #include "ParameterIds.h"
 #include "Records.h"
+#include "Usb.h"
 #include "Usbhid.h"
 #include "VirtualDetector.h"
 #include "platform/HidPlatform.h"
@@ -449,6 +451,51 @@ TEST_F(LibraryTest, OpenTwiceIsRefusedAndKeepsTheFirstConnection) {
     DEV_Delete(dev);
 }
 
+TEST_F(LibraryTest, ASecondConnectionToAHeldDetectorIsRefusedAtOnceAndTouchesNothing) {
+    // Two connections to one interface, as two programs would open it: the second is refused
+    // as in use before it sends anything, and the first goes on as if alone.
+    AddDetector();
+    TOVRA_DEV first = OpenDevice();
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::None);
+    const std::size_t reportsBefore = platform.OutputReports(DetectorPath).size();
+
+    TOVRA_DEV second = DEV_Create();
+    const auto start = steady_clock::now();
+    EXPECT_EQ(DEV_Open(second, DetectorPath, "intruder"), 0);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(100));
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::InUse);
+    DEV_Resume(second);
+    std::uint8_t junk[16] = {};
+    EXPECT_EQ(DEV_SetParameter(second, holvane::PreferencesId, junk, 16, 1500), 0);
+    DEV_Delete(second);
+    EXPECT_EQ(platform.OutputReports(DetectorPath).size(), reportsBefore);
+    EXPECT_TRUE(detector.ControlCommands().empty());
+    EXPECT_TRUE(detector.Requests().empty());
+
+    for (std::int32_t id : {0, 1, holvane::ModeId(4), holvane::PatternId(20)}) {
+        SCOPED_TRACE(id);
+        const std::int32_t size = id == 0 ? 18 : id == 1 ? 16 : id < 14 ? 292 : 266;
+        Bytes value(static_cast<std::size_t>(size));
+        std::iota(value.begin(), value.end(), static_cast<std::uint8_t>(id));
+        Bytes back(value.size(), 0);
+        EXPECT_EQ(DEV_SetParameter(first, id, value.data(), size, 1500), 1);
+        EXPECT_EQ(DEV_GetParameter(first, id, back.data(), size, 1500), 1);
+        EXPECT_EQ(back, value);
+    }
+    DEV_Delete(first);
+
+    // Once the first has let go, the next connection is taken; a path that cannot be opened
+    // at all is no "in use".
+    TOVRA_DEV next = OpenDevice();
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::None);
+    DEV_Delete(next);
+    platform.SetOpenFails(DetectorPath, true);
+    TOVRA_DEV refused = DEV_Create();
+    EXPECT_EQ(DEV_Open(refused, DetectorPath, ""), 0);
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::Failed);
+    DEV_Delete(refused);
+}
+
 TEST_F(LibraryTest, CallsOnADeviceThatIsNotOpenFailAtOnce) {
     AddDetector();
     TOVRA_DEV dev = DEV_Create();
@@ -638,6 +685,37 @@ TEST_F(LibraryTest, DataStreams) {
                 ElementsAreArray(clear5));
     // A stream left open is destroyed with its device.
     ASSERT_NE(DEV_OpenStream(dev, 7, 0), nullptr);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, Stream126HoldsTheParameterChannelOnlyWhileItIsOpen) {
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    holvane::PreferencesRecord prefs{};
+    ASSERT_NE(DEV_OpenStream(dev, 126, 0), nullptr);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs.data(), 16, 100), 0);
+    EXPECT_EQ(DEV_CloseStream(dev, 126), 1);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs.data(), 16, 1500), 1);
+    EXPECT_EQ(prefs, detector.Preferences());
+    const holvane::UniversalSettingsRecord universal{};
+    EXPECT_EQ(DEV_SetParameter(dev, holvane::UniversalSettingsId, universal.data(), 18, 1500), 1);
+    EXPECT_EQ(detector.UniversalSettings(), universal);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, ASizeZeroReadIsAnsweredByTheAcknowledgementAndItsValueGoesToNoOne) {
+    // The detector answers a read with its acknowledgement and the whole record, whatever size
+    // the caller gave.
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, nullptr, 0, 1500), 1);
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_ACCEPTED);
+    holvane::UniversalSettingsRecord universal{};
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::UniversalSettingsId, universal.data(), 18, 1500), 1);
+    EXPECT_EQ(universal, detector.UniversalSettings());
+    detector.RefuseId(holvane::PreferencesId);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, nullptr, 0, 1500), 0);
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_REFUSED);
     DEV_Delete(dev);
 }
 
