@@ -187,9 +187,9 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
  *   out its whole time-out and returns 0.
  * Arguments: id: its low 8 bits. size 0: 1 as soon as an acknowledgement 0x01 arrives; a
  *   value that follows it is dropped, and the next call waits for the link to settle as after
- *   an unanswered request. size < 0, or buffer null with size > 0: 0 at once, nothing sent. timeout 0: the request is
- *   sent, the reply is looked for only once, right away, so in practice the call returns 0
- *   at once. */
+ *   an unanswered request. size < 0, or buffer null with size > 0: 0 at once, nothing sent.
+ *   timeout 0: the request is sent, the reply is looked for only once, right away, so in
+ *   practice the call returns 0 at once. */
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
 
@@ -231,8 +231,9 @@ TOVRA_API int32_t TOVRA_CALL DEV_ReceiveString(TOVRA_DEV dev, char* buffer, int3
  * Blocks: up to 300 ms for the command's report.
  * Number 126 is carried on channel 127, the parameter channel: while it is open, parameter
  * replies go to the stream and every DEV_SetParameter and DEV_GetParameter waits out its
- * time-out; DEV_CloseStream(dev, 126) gives the channel back to them. Opening a number that is open already makes a new stream for it; the earlier
- * handle stays valid until DEV_Delete but receives nothing more. */
+ * time-out; DEV_CloseStream(dev, 126) gives the channel back to them. Opening a number that
+ * is open already makes a new stream for it; the earlier handle stays valid until DEV_Delete
+ * but receives nothing more. */
 TOVRA_API TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, int32_t reserved);
 
 /* Destroys the stream of number, if one is open (its handle is invalid from then on and its
