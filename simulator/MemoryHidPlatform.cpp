@@ -361,22 +361,18 @@ std::vector<tovra::HidInterfaceInfo> MemoryHidPlatform::ListInterfaces() {
 }
 
 std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::Open(const std::string& path) {
-    auto state = Find(path);
-    if (!state || state->Gone()) {
-        return nullptr;
-    }
-    {
-        std::lock_guard lock(state->mutex);
-        if (state->openFails) {
-            return nullptr;
-        }
-        ++state->openCount;
-    }
-    return std::make_unique<MemoryHidDevice>(std::move(state), false);
+    tovra::HidOpenError error = tovra::HidOpenError::None;
+    return OpenDevice(path, false, error);
 }
 
 std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::OpenExclusive(const std::string& path,
                                                                     tovra::HidOpenError& error) {
+    return OpenDevice(path, true, error);
+}
+
+std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::OpenDevice(const std::string& path,
+                                                                 bool exclusive,
+                                                                 tovra::HidOpenError& error) {
     error = tovra::HidOpenError::Failed;
     auto state = Find(path);
     if (!state || state->Gone()) {
@@ -387,15 +383,15 @@ std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::OpenExclusive(const std::s
         if (state->openFails) {
             return nullptr;
         }
-        if (state->held) {
+        if (exclusive && state->held) {
             error = tovra::HidOpenError::InUse;
             return nullptr;
         }
-        state->held = true;
+        state->held = state->held || exclusive;
         ++state->openCount;
     }
     error = tovra::HidOpenError::None;
-    return std::make_unique<MemoryHidDevice>(std::move(state), true);
+    return std::make_unique<MemoryHidDevice>(std::move(state), exclusive);
 }
 
 }  // namespace holvane::simulator

@@ -89,6 +89,8 @@ public:
 
 private:
     std::shared_ptr<InterfaceState> Find(const std::string& path) const;
+    std::unique_ptr<tovra::IHidDevice> OpenDevice(const std::string& path, bool exclusive,
+                                                  tovra::HidOpenError& error);
 
     mutable std::mutex mutex_;                                 // guards interfaces_
     std::vector<std::shared_ptr<InterfaceState>> interfaces_;  // in platform order
