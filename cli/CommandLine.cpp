@@ -1,5 +1,6 @@
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 
@@ -147,6 +148,7 @@ std::string ParseDownloadOperands(Invocation& inv) {
 }
 
 // The words of the command line, one at a time; a long option may carry its value after '='.
+// After "--" every word is taken as it stands.
 class Tokens {
 public:
     explicit Tokens(std::span<const std::string> args) : args_(args) {}
@@ -157,7 +159,11 @@ public:
         }
         word_ = args_[next_++];
         attached_.reset();
-        if (word_.starts_with("--")) {
+        if (!optionsEnded_ && word_ == "--") {
+            optionsEnded_ = true;
+            return Next();
+        }
+        if (!optionsEnded_ && word_.starts_with("--")) {
             if (const auto eq = word_.find('='); eq != std::string::npos) {
                 attached_ = word_.substr(eq + 1);
                 word_.resize(eq);
@@ -167,6 +173,8 @@ public:
     }
 
     const std::string& Word() const { return word_; }
+    // True once "--" has been passed: the words after it are operands, never options.
+    bool OptionsEnded() const { return optionsEnded_; }
     bool HasAttachedValue() const { return attached_.has_value(); }
 
     // The option's value: the attached one, else the next word.
@@ -195,6 +203,7 @@ private:
     std::size_t next_ = 0;
     std::string word_;
     std::optional<std::string> attached_;
+    bool optionsEnded_ = false;
 };
 
 struct CommandOption {
@@ -216,6 +225,20 @@ const CommandOption* FindCommandOption(std::string_view word) {
         }
     }
     return nullptr;
+}
+
+// Commands whose operands are all file names.
+bool TakesFileOperands(Command command) {
+    switch (command) {
+        case Command::Backup:
+        case Command::Restore:
+        case Command::Show:
+        case Command::Upload:
+        case Command::Picture:
+            return true;
+        default:
+            return false;
+    }
 }
 
 // What the parse has gathered so far.
@@ -330,6 +353,10 @@ std::string Validate(ParseState& state) {
     if (inv.operands.size() < command->minOperands || inv.operands.size() > command->maxOperands) {
         return "usage: holvanectl " + std::string(command->usage);
     }
+    if (TakesFileOperands(command->command) &&
+        std::ranges::any_of(inv.operands, [](const std::string& o) { return o.empty(); })) {
+        return "a file name cannot be empty";
+    }
     if ((command->command == Command::Download || command->command == Command::Picture) &&
         (state.given & OptOutput) == 0) {
         return std::string(command->name) + " needs -o FILE";
@@ -347,6 +374,12 @@ ParseOutcome ParseCommandLine(std::span<const std::string> args) {
     Tokens tokens(args);
     std::string error;
     while (tokens.Next()) {
+        if (tokens.OptionsEnded()) {
+            if (error = ParseWord(tokens, state); !error.empty()) {
+                return UsageError(error);
+            }
+            continue;
+        }
         Handled handled = ParseGlobalOption(tokens, state, error);
         if (handled == Handled::No) {
             handled = ParseCommandOption(tokens, state, error);
@@ -398,6 +431,7 @@ std::string ProgramHelp() {
         "  --save-state FILE       write the virtual detector's records as a backup at the end\n"
         "  --help                  this text; COMMAND --help or help COMMAND for one command\n"
         "  --version               the program's version\n"
+        "  --                      ends the options: the words after it are operands\n"
         "\nExit status: 0 on success, 1 when the action failed, 2 on a usage error.\n"
         "Messages go to stderr, results to stdout.\n";
     return text;

@@ -16,6 +16,7 @@
 #include "Records.h"
 #include "SettingsRows.h"
 #include "Simulation.h"
+#include "StopSignals.h"
 #include "TextCase.h"
 #include "Transfers.h"
 #include "UdevRule.h"
@@ -60,6 +61,11 @@ public:
 
 private:
     int Fail(std::string_view message) {
+        // After a stop signal the action's own message would blame the link or the file; the
+        // stop is told instead, once, when the command ends.
+        if (StopSignal() != 0) {
+            return ExitFailed;
+        }
         if (message == messages::CouldNotConnect &&
             tovra::LastOpenError() == tovra::HidOpenError::InUse) {
             console_.err << InUseText;
@@ -102,6 +108,9 @@ private:
     // failure.
     template <typename Write>
     int Save(FileKind kind, const std::string& chosen, Write write) {
+        if (StopSignal() != 0) {
+            return ExitFailed;  // stopped: nothing is saved
+        }
         const std::string name = NameForSave(chosen, kind);
         FileFailure failure;
         if (const FileResult result = write(name, &failure); result != FileResult::Success) {
@@ -464,10 +473,17 @@ int Run(std::span<const std::string> args, Console& console) {
         console.out << "holvanectl " << HOLVANE_VERSION << "\n";
         return ExitSuccess;
     }
-    if (inv.Simulated()) {
-        return RunSimulated(inv, console);
+    const int status =
+        inv.Simulated() ? RunSimulated(inv, console) : CommandRun(inv, console).Execute();
+    // A stop signal that came after the last request and save stopped nothing: the command
+    // ended as it would have.
+    if (const int signal = StopSignal(); signal != 0 && status != ExitSuccess) {
+        console.err << "holvanectl: stopped by " << StopSignalName(signal)
+                    << " before the action was finished; nothing more was sent to the Vantor, "
+                       "not even the end-of-upload command.\n";
+        return ExitStoppedBase + signal;
     }
-    return CommandRun(inv, console).Execute();
+    return status;
 }
 
 }  // namespace holvane::cli

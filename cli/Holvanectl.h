@@ -1,5 +1,6 @@
 // holvanectl: runs one command line against the detector (or the virtual one) and answers the
-// exit status: 0 success, 1 a failed action, 2 a usage error.
+// exit status: 0 success, 1 a failed action, 2 a usage error, 128 + N an action stopped by
+// signal N between two requests (as a shell reports a program the signal ended).
 #pragma once
 
 #include <functional>
@@ -13,6 +14,7 @@ namespace holvane::cli {
 inline constexpr int ExitSuccess = 0;
 inline constexpr int ExitFailed = 1;
 inline constexpr int ExitUsage = 2;
+inline constexpr int ExitStoppedBase = 128;
 
 struct Console {
     std::ostream& out;  // results

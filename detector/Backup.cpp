@@ -178,6 +178,7 @@ const char* RestoreOutcome::Message() const {
     switch (result) {
         case Result::Done:
         case Result::Cancelled:
+        case Result::Stopped:
             return "";
         case Result::ConnectFailed:
             return messages::CouldNotConnect;
@@ -208,13 +209,21 @@ RestoreOutcome RestoreBackup(const BackupPayload& payload, const std::function<b
         }
         if (!WriteRow(link, row, payload)) {
             link.Disconnect();
-            outcome.result = RestoreOutcome::Result::WriteFailed;
+            outcome.result = link.LastAnswer() == LinkAnswer::Stopped
+                                 ? RestoreOutcome::Result::Stopped
+                                 : RestoreOutcome::Result::WriteFailed;
             outcome.failedRow = i;
             return outcome;
         }
         Report(progress, row.name);
     }
-    outcome.finishNotSent = link.FinishUpload() != 1 && link.LastAnswer() == LinkAnswer::LinkDown;
+    if (link.FinishUpload() != 1) {
+        if (link.LastAnswer() == LinkAnswer::Stopped) {
+            outcome.result = RestoreOutcome::Result::Stopped;
+            outcome.failedRow = RestoreRowCount;
+        }
+        outcome.finishNotSent = link.LastAnswer() == LinkAnswer::LinkDown;
+    }
     link.Disconnect();
     return outcome;
 }

@@ -55,6 +55,10 @@ struct RestoreOutcome {
         ConnectFailed,  // nothing written
         Cancelled,      // the user declined; nothing written
         WriteFailed,    // rows before failedRow written, it and the rows after it not
+        // The front end asked to stop (RequestGate): the rows before failedRow were written,
+        // it and the rows after it not (failedRow is RestoreRowCount when only the end-of-upload
+        // command was left), and the end-of-upload command was not sent.
+        Stopped,
     };
     Result result = Result::Done;
     std::size_t failedRow = 0;
@@ -64,8 +68,8 @@ struct RestoreOutcome {
 };
 
 // Connects, asks confirm() (false: disconnect, nothing written), then writes the rows in order,
-// skipping user modes whose present byte is 0. Stops at the first failed write. Sends the
-// end-of-upload command only after a complete restore.
+// skipping user modes whose present byte is 0. Stops at the first failed write, and when the
+// front end asks to stop. Sends the end-of-upload command only after a complete restore.
 RestoreOutcome RestoreBackup(const BackupPayload& payload, const std::function<bool()>& confirm,
                              const BackupProgress& progress = {});
 

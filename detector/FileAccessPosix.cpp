@@ -86,6 +86,27 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Whether a save may follow the symbolic link at `path` (owned by `linkOwner`). As the system
+// does for its own opens, a link in a sticky folder that anyone may write (a shared temporary
+// folder) is followed only when it belongs to the user saving or to the folder's owner: another
+// user's link there could point anywhere, at a file of the saver's included.
+bool MayFollowLink(const std::string& path, uid_t linkOwner, int& error) {
+    if (linkOwner == ::geteuid()) {
+        return true;
+    }
+    struct stat folder {};
+    if (::stat(FolderOf(path).c_str(), &folder) != 0) {
+        error = errno;
+        return false;
+    }
+    const bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    if (shared && folder.st_uid != linkOwner) {
+        error = EACCES;
+        return false;
+    }
+    return true;
+}
+
 // The path a save replaces: the file name with every symbolic link in its last component followed
 // (a relative link from the folder that holds it), and what lies there now.
 struct SaveTarget {
@@ -118,6 +139,9 @@ FileResult ResolveSaveTarget(const std::string& fileName, SaveTarget& target,
             }
             target = {path, true};
             return FileResult::Success;
+        }
+        if (int error = 0; !MayFollowLink(path, st.st_uid, error)) {
+            return Failed(FileResult::CannotCreate, failure, error);
         }
         std::string link(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1,
                          '\0');

@@ -93,7 +93,7 @@ TransferOutcome UploadMode(int modeSlot, const ModeRecord& mode, bool wholeMode,
     // The read only tells whether a mode is there to be overwritten; its bytes are not used.
     // Only the detector's refusal says the slot is empty; without an answer it may not be.
     const LinkAnswer slot = link.ProbeMode(modeSlot);
-    if (slot == LinkAnswer::LinkDown) {
+    if (slot == LinkAnswer::LinkDown || slot == LinkAnswer::Stopped) {
         link.Disconnect();
         return Failed<TransferOutcome>(Result::TransferFailed, messages::CouldNotUploadMode);
     }
@@ -186,7 +186,8 @@ TransferOutcome UploadPattern(int patternSlot, const PatternRecord& pattern) {
     }
     if (info->modeSlot != NotListed) {
         const LinkAnswer mode = link.ProbeMode(info->modeSlot);
-        if (mode == LinkAnswer::Refused || mode == LinkAnswer::LinkDown) {
+        if (mode == LinkAnswer::Refused || mode == LinkAnswer::LinkDown ||
+            mode == LinkAnswer::Stopped) {
             link.Disconnect();
             return mode == LinkAnswer::Refused
                        ? Failed<TransferOutcome>(Result::ModeAbsent,

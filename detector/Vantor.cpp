@@ -1,5 +1,7 @@
 #include "Vantor.h"
 
+#include <utility>
+
 #include "ParameterIds.h"
 
 namespace holvane {
@@ -10,6 +12,31 @@ constexpr const char* LoginText = "";
 
 TOVRA_DEV g_deviceHandle = nullptr;
 LinkAnswer g_lastAnswer = LinkAnswer::LinkDown;
+RequestGate g_gate;
+
+bool StopRequested() {
+    return g_gate.stopRequested && g_gate.stopRequested();
+}
+
+// Holds the gate for the life of the object; only the outermost of nested holds counts.
+class Held {
+public:
+    Held() {
+        if (depth_++ == 0 && g_gate.hold) {
+            g_gate.hold(true);
+        }
+    }
+    ~Held() {
+        if (--depth_ == 0 && g_gate.hold) {
+            g_gate.hold(false);
+        }
+    }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+private:
+    static inline int depth_ = 0;
+};
 
 LinkAnswer AnswerOfFailure(TOVRA_DEV dev) {
     if (Imports().DEV_GetParameterResult == nullptr) {
@@ -41,6 +68,11 @@ std::uint8_t Transfer(F&& call) {
     if (g_deviceHandle == nullptr) {
         return 0;
     }
+    if (StopRequested()) {
+        g_lastAnswer = LinkAnswer::Stopped;
+        return 0;
+    }
+    const Held held;
     try {
         if (call(g_deviceHandle) == 1) {
             g_lastAnswer = LinkAnswer::Accepted;
@@ -104,9 +136,18 @@ TOVRA_DEV DeviceHandle() {
     return g_deviceHandle;
 }
 
+void SetRequestGate(RequestGate gate) {
+    g_gate = std::move(gate);
+}
+
 std::uint8_t DetectorLink::Connect() {
     // One connection at a time: a connection left open is closed rather than lost.
     Disconnect();
+    if (StopRequested()) {
+        g_lastAnswer = LinkAnswer::Stopped;
+        return 0;
+    }
+    const Held held;
     std::uint8_t result = 0;
     TOVRA_DVE enumerator = nullptr;
     try {
@@ -146,6 +187,7 @@ std::uint8_t DetectorLink::Disconnect() {
     }
     TOVRA_DEV device = g_deviceHandle;
     g_deviceHandle = nullptr;
+    const Held held;
     try {
         Imports().DEV_Delete(device);
     } catch (...) {

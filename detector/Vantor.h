@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "Records.h"
@@ -46,7 +47,22 @@ enum class LinkAnswer {
     NoAnswer,   // nothing (whole) came in time: lost, late or silent; nothing is known
     Malformed,  // an answer came that was not the one asked for (short or too long)
     LinkDown,   // the request could not be sent, or the device is gone, or nothing is open
+    Stopped,    // not sent: the front end asked to stop (see RequestGate)
 };
+
+// What a front end may place around the requests of every DetectorLink. stopRequested is asked
+// before each request and before connecting: once it answers true no further request goes out
+// (the end-of-upload command included), Connect fails and every transfer answers 0 with
+// LastAnswer() Stopped, so an action ends between two requests, never inside one. hold(true)
+// and hold(false) bracket every call into the library (not nested); holvanectl holds back its
+// stop signals there, so that threads the library starts begin with them held back as well.
+// Either function may be empty.
+struct RequestGate {
+    std::function<bool()> stopRequested;
+    std::function<void(bool held)> hold;
+};
+// Installs the gate (an empty one: every request goes out). Not while a DetectorLink transfers.
+void SetRequestGate(RequestGate gate);
 
 // One connection per action: Connect, transfers, FinishUpload after writes, Disconnect on every
 // path after a successful Connect. All calls block the calling thread (up to about 1.5 s per

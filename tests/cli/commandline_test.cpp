@@ -56,7 +56,18 @@ INSTANTIATE_TEST_SUITE_P(
         UsageCase{{"picture", "p.ptrn", "-o", "x.png", "--scale", "4x"}, "--scale takes"},
         UsageCase{{"picture", "p.ptrn", "-o"}, "-o needs a value"},
         UsageCase{{"restore", "b.vantor", "--yes=1"}, "takes no value"},
-        UsageCase{{"help", "nothing"}, "no command is called 'nothing'"}));
+        UsageCase{{"help", "nothing"}, "no command is called 'nothing'"},
+        // An empty file name names no file (a backup would be saved as a hidden ".vantor").
+        UsageCase{{"--demo", "backup", ""}, "a file name cannot be empty"},
+        UsageCase{{"restore", "", "--yes"}, "a file name cannot be empty"},
+        UsageCase{{"show", "--", ""}, "a file name cannot be empty"},
+        UsageCase{{"picture", "", "-o", "x.png"}, "a file name cannot be empty"},
+        UsageCase{{"picture", "p.ptrn", "-o", ""}, "-o needs a value"},
+        UsageCase{{"download", "universal", "--output="}, "--output needs a value"},
+        UsageCase{{"--demo", "--save-state=", "list"}, "--save-state needs a file name"},
+        // After "--" an option is an operand.
+        UsageCase{{"restore", "--", "b.vantor", "--yes"}, "usage: holvanectl restore"},
+        UsageCase{{"--", "--demo", "list"}, "no command is called '--demo'"}));
 
 TEST(CommandLineTest, SlotNamesAreTheWindowsInAnyCase) {
     const std::vector<std::string> mode = {"download", "mode", "korvane BEACH", "-o", "f"};
@@ -72,6 +83,19 @@ TEST(CommandLineTest, SlotNamesAreTheWindowsInAnyCase) {
     EXPECT_TRUE(parsed.invocation->demo);
     EXPECT_EQ(parsed.invocation->downloadSlot, 16);
     EXPECT_EQ(parsed.invocation->output, "f");
+}
+
+TEST(CommandLineTest, DoubleDashEndsTheOptions) {
+    auto parsed = ParseCommandLine(std::vector<std::string>{"--demo", "show", "--", "--json"});
+    ASSERT_TRUE(parsed.invocation) << parsed.error;
+    EXPECT_FALSE(parsed.invocation->json);
+    EXPECT_EQ(parsed.invocation->operands, std::vector<std::string>{"--json"});
+
+    // The command itself may follow it; a second "--" is an operand.
+    parsed = ParseCommandLine(std::vector<std::string>{"--demo", "--", "backup", "--"});
+    ASSERT_TRUE(parsed.invocation) << parsed.error;
+    EXPECT_EQ(parsed.invocation->command, Command::Backup);
+    EXPECT_EQ(parsed.invocation->operands, std::vector<std::string>{"--"});
 }
 
 class HelpTest : public test::CliTest {};

@@ -468,8 +468,29 @@ void Own(const std::string& path, uid_t id) {
 
 const Bytes Old(30, 0xEE);
 
+// A user besides root and the unprivileged one.
+constexpr uid_t ThirdUserId = 1;
+
+// A symbolic link that `owner` made.
+void PlantLink(const std::string& to, const std::string& link, uid_t owner) {
+    fs::create_symlink(to, link);
+    Own(link, owner);
+}
+
 // Sets up a folder for one case.
 using Layout = std::function<void(const std::string& folder)>;
+
+// A folder of `folderOwner` with the permissions `folderMode`, holding real.glb of `fileOwner`
+// and a link x.glb to it made by `linkOwner`.
+Layout LinkedFileIn(uid_t folderOwner, unsigned folderMode, uid_t linkOwner, uid_t fileOwner = 0) {
+    return [=](const std::string& f) {
+        Own(f, folderOwner);
+        ASSERT_EQ(::chmod(f.c_str(), folderMode), 0);
+        Lay(f + "/real.glb", Old, 0640);
+        Own(f + "/real.glb", fileOwner);
+        PlantLink("real.glb", f + "/x.glb", linkOwner);
+    };
+}
 
 struct SaveCase {
     const char* what;
@@ -686,6 +707,57 @@ TEST_F(SaveTargetTest, EachKindOfTarget) {
          FileResult::CannotCreate,
          {ELOOP},
          ""},
+        // Links in a sticky folder anyone may write are followed as the system follows them:
+        // only the saver's own and the folder owner's.
+        {"another user's link in a shared sticky folder is not followed",
+         false,
+         LinkedFileIn(0, 01777, UnprivilegedId),
+         "x.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"nor is it at the end of a chain of links",
+         false,
+         [](const std::string& f) {
+             fs::create_directory(f + "/shared");
+             LinkedFileIn(0, 01777, UnprivilegedId)(f + "/shared");
+             fs::create_symlink("shared/x.glb", f + "/mine.glb");
+         },
+         "mine.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"a third user's link to the saver's file, saved as an unprivileged user",
+         true,
+         LinkedFileIn(0, 01777, ThirdUserId, UnprivilegedId),
+         "x.glb",
+         FileResult::CannotCreate,
+         {EACCES},
+         ""},
+        {"the saver's own link in another user's shared sticky folder is followed",
+         false,
+         LinkedFileIn(UnprivilegedId, 01777, 0),
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
+        {"the folder owner's link in a shared sticky folder is followed",
+         false,
+         LinkedFileIn(UnprivilegedId, 01777, UnprivilegedId),
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
+        {"another user's link in a folder anyone may write, not sticky, is followed",
+         false,
+         LinkedFileIn(0, 0777, UnprivilegedId),
+         "x.glb",
+         FileResult::Success,
+         {},
+         "real.glb",
+         0640},
         {"the longest name the folder takes",
          false,
          [](const std::string&) {},

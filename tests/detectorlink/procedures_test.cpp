@@ -11,6 +11,7 @@
 #include "Messages.h"
 #include "ParameterIds.h"
 #include "PatternDownload.h"
+#include "Transfers.h"
 #include "Vantor.h"
 
 using namespace holvane;
@@ -253,4 +254,72 @@ TEST_F(ProceduresTest, ARestoreAfterAWriteInterruptedMidFrameWritesEveryRecordRi
     ASSERT_EQ(outcome.result, RestoreOutcome::Result::Done) << outcome.Message();
     EXPECT_EQ(detector.SaveBackup(), payload);
     EXPECT_EQ(detector.FinishUploadCount(), 1);
+}
+
+// A front end that asks to stop once the detector has received a given number of requests.
+class StopGateTest : public ProceduresTest {
+protected:
+    void StopAfter(std::size_t requests) {
+        SetRequestGate({[this, requests] { return detector.Requests().size() >= requests; },
+                        [this](bool held) { holds.push_back(held); }});
+    }
+    void TearDown() override {
+        SetRequestGate({});
+        ProceduresTest::TearDown();
+    }
+    // Every hold was released, none nested.
+    void ExpectHoldsPaired() const {
+        ASSERT_FALSE(holds.empty());
+        for (std::size_t i = 0; i < holds.size(); ++i) {
+            EXPECT_EQ(holds[i], i % 2 == 0) << "hold " << i;
+        }
+        EXPECT_EQ(holds.size() % 2, 0u);
+    }
+
+    std::vector<bool> holds;
+};
+
+// Stopped after each number of writes, the last one before only the end-of-upload command was
+// left: the rows before it written, nothing after, and never the end-of-upload command.
+TEST_F(StopGateTest, RestoreEndsBetweenTwoWritesWithoutTheEndOfUpload) {
+    const BackupPayload payload = detector.SaveBackup();  // every user mode present
+    for (const std::size_t written : {std::size_t{1}, std::size_t{3}, RestoreRowCount}) {
+        SCOPED_TRACE(written);
+        detector.ClearLog();
+        holds.clear();
+        StopAfter(written);
+        const RestoreOutcome outcome = RestoreBackup(payload, {});
+        EXPECT_EQ(outcome.result, RestoreOutcome::Result::Stopped);
+        EXPECT_EQ(outcome.failedRow, written);
+        EXPECT_FALSE(outcome.finishNotSent);
+        const std::vector<int> expected(RestoreOrder.begin(),
+                                        RestoreOrder.begin() + static_cast<long>(written));
+        EXPECT_EQ(WrittenIds(), expected);
+        EXPECT_EQ(detector.FinishUploadCount(), 0);
+        ExpectHoldsPaired();
+    }
+}
+
+TEST_F(StopGateTest, OtherActionsEndWithoutAskingOrWriting) {
+    StopAfter(2);
+    const BackupOutcome backupOutcome = CreateBackup();
+    EXPECT_NE(backupOutcome.result, Result::Done);
+    EXPECT_EQ(ReadIds().size(), 2u);
+    ExpectHoldsPaired();
+
+    // The probe of the slot goes out, then the stop: neither the write nor the end-of-upload
+    // command, which follows even a failed write of a mode.
+    detector.ClearLog();
+    StopAfter(1);
+    const TransferOutcome upload = UploadMode(4, detector.Mode(4), true, [] { return true; });
+    EXPECT_EQ(upload.result, TransferOutcome::Result::TransferFailed);
+    EXPECT_FALSE(upload.finishNotSent);
+    EXPECT_EQ(ReadIds().size(), 1u);
+    EXPECT_TRUE(WrittenIds().empty());
+
+    // Nothing connects once a stop was asked for.
+    detector.ClearLog();
+    StopAfter(0);
+    EXPECT_EQ(DownloadAllPatterns().result, PatternDownloadOutcome::Result::ConnectFailed);
+    EXPECT_TRUE(WireLog().empty());
 }
