@@ -23,6 +23,7 @@
 #include "TextCommands.h"
 #include "Transfers.h"
 #include "UdevRule.h"
+#include "Usb.h"
 #include "Vantor.h"
 
 namespace holvane::cli {
@@ -43,6 +44,10 @@ std::string Shown(std::string_view message) {
 
 namespace {
 
+// A connection refused because another connection holds the detector (the window keeps its
+// one message for every failed connection).
+constexpr std::string_view InUseText = "The detector is in use by another program.\n";
+
 // Where the reasons for a failed connection are.
 constexpr std::string_view ListHint =
     "Run 'holvanectl list' to see the detectors found and why any could not be opened.\n";
@@ -59,9 +64,15 @@ int ReportFailure(Console& console, std::string_view message, int status) {
         g_lastFailure.clear();
         return status;
     }
-    g_lastFailure = Shown(message);
-    if (message == messages::CouldNotConnect) {
-        g_lastFailure += ListHint;
+    if (message == messages::CouldNotConnect &&
+        tovra::LastOpenError() == tovra::HidOpenError::InUse) {
+        // The connection failed because another program holds the detector.
+        g_lastFailure = InUseText;
+    } else {
+        g_lastFailure = Shown(message);
+        if (message == messages::CouldNotConnect) {
+            g_lastFailure += ListHint;
+        }
     }
     console.err << g_lastFailure;
     return status;
@@ -587,6 +598,8 @@ bool AsksForJson(std::span<const std::string> args) {
 }  // namespace
 
 int Run(std::span<const std::string> args, Console& console) {
+    // Why a connection failed is asked of the library after the fact: only this command's.
+    tovra::ClearLastOpenError();
     const ParseOutcome parsed = ParseCommandLine(args);
     if (!parsed.invocation) {
         console.err << "holvanectl: " << parsed.error << "\n"

@@ -79,6 +79,9 @@ public:
 
     void Feed(const std::uint8_t* bytes, std::size_t n);
 
+    // Drops the partial frame, if any: the next byte is looked at as between frames.
+    void Reset() { state_ = State::Hunting; }
+
     State state() const { return state_; }
 
 private:

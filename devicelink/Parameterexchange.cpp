@@ -28,7 +28,8 @@ bool ParameterExchange::Settle(Clock::duration bound) {
     const auto limit = Clock::now() + bound;
     for (;;) {
         channel_.Discard();
-        const auto quietUntil = std::max(quietSince_, channel_.LastArrival()) + settle_;
+        // Quiet means no bytes at all: a frame that never completes is activity too.
+        const auto quietUntil = std::max(quietSince_, channel_.LastLinkActivity()) + settle_;
         const auto now = Clock::now();
         if (now >= quietUntil) {
             unsettled_ = false;
@@ -48,6 +49,9 @@ ParameterResult ParameterExchange::Prepare(std::uint32_t timeoutMs) {
     if (unsettled_ && !Settle(settle_ + std::chrono::milliseconds(timeoutMs))) {
         return Unanswered(ParameterResult::NoAnswer);
     }
+    // Nothing received before the request may become part of its reply: neither a queued
+    // frame nor the start of one that a reply stopping half-way left behind.
+    channel_.DropPartialFrame();
     channel_.Discard();
     return ParameterResult::Accepted;
 }
@@ -81,12 +85,16 @@ ParameterResult ParameterExchange::Finish(ParameterResult result) {
         result = ParameterResult::Malformed;
     }
     if (!answered || result == ParameterResult::Malformed) {
-        channel_.Discard();
-        unsettled_ = true;
-        quietSince_ = Clock::now();
+        AwaitQuiet();
     }
     last_ = result;
     return result;
+}
+
+void ParameterExchange::AwaitQuiet() {
+    channel_.Discard();
+    unsettled_ = true;
+    quietSince_ = Clock::now();
 }
 
 ParameterResult ParameterExchange::Set(std::uint8_t id, const void* data, std::int32_t size,
@@ -128,6 +136,14 @@ ParameterResult ParameterExchange::Get(std::uint8_t id, void* buffer, std::int32
     const ParameterResult acknowledged = AwaitAcknowledgement(deadline, ack);
     if (acknowledged != ParameterResult::Accepted) {
         return Finish(acknowledged);
+    }
+    if (size == 0) {
+        // Asked only whether the id is acknowledged. A value that follows belongs to no one:
+        // it is dropped, and the next request waits for the rest of it to have passed.
+        if (channel_.QueuedBytes() > 0) {
+            AwaitQuiet();
+        }
+        return last_ = ParameterResult::Accepted;
     }
     auto* out = static_cast<std::uint8_t*>(buffer);
     std::int32_t received = 0;

@@ -23,15 +23,17 @@ enum class ParameterResult : std::int32_t {
 
 // The parameter exchange of one device. The protocol carries no request number, so a reply can
 // only be told to belong to a request by when it arrives:
-//  - before a request is sent, whatever is queued on the channel is discarded;
+//  - before a request is sent, whatever is queued on the channel is discarded, and so is a
+//    frame the decoder is half-way through (a reply that stopped short);
 //  - a reply is taken only whole: more bytes than the request expects fail it;
 //  - after a request that was sent but did not end cleanly (no answer, a partial or an overlong
-//    answer), the next request is sent only once the channel has stayed quiet for the settle
-//    time, discarding what arrives meanwhile; a channel that does not fall quiet within the
-//    settle time plus the request's time-out fails the request unsent. A well-behaved link
-//    never pays that wait. A request that could not be sent whole fails at once and costs the
-//    next one nothing: should the transport still deliver part of it later, a reply to that
-//    can only be told apart by arriving before the next request is sent.
+//    answer), the next request is sent only once the link has stayed quiet for the settle
+//    time (no bytes at all, whole frames or not), discarding what arrives meanwhile; a link
+//    that does not fall quiet within the settle time plus the request's time-out fails the
+//    request unsent. A well-behaved link never pays that wait. A request that could not be
+//    sent whole fails at once and costs the next one nothing: should the transport still
+//    deliver part of it later, a reply to that can only be told apart by arriving before the
+//    next request is sent.
 // The caller sleeps on the channel until a frame arrives or the deadline passes; it does not
 // poll. One caller thread at a time.
 class ParameterExchange {
@@ -58,7 +60,9 @@ public:
 
     // A read request [id, 0x00], flushed, then the acknowledgement and exactly size value bytes
     // under one deadline. The buffer receives only value bytes that arrived; it is complete
-    // only when the result is Accepted. Blocks as Set does.
+    // only when the result is Accepted. Size 0 is Accepted on the acknowledgement 0x01; value
+    // bytes behind it are dropped and the next request waits for the link to fall quiet.
+    // Blocks as Set does.
     ParameterResult Get(std::uint8_t id, void* buffer, std::int32_t size, std::uint32_t timeoutMs);
 
     // The result of the newest Set or Get; NotSent before the first.
@@ -80,6 +84,8 @@ private:
     // Records the end of a request: anything left on the channel makes an accepted or refused
     // answer malformed; an unclean end asks the next request to settle first.
     ParameterResult Finish(ParameterResult result);
+    // Drops what is queued and has the next request wait for the settle time of quiet.
+    void AwaitQuiet();
 
     TovraFrameStream& channel_;
     std::chrono::milliseconds settle_;

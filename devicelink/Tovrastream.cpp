@@ -118,6 +118,16 @@ TovraFrameStream::Clock::time_point TovraFrameStream::LastArrival() {
     return lastArrival_;
 }
 
+TovraFrameStream::Clock::time_point TovraFrameStream::LastLinkActivity() {
+    return lower_ != nullptr ? std::max(lower_->LastFeed(), LastArrival()) : LastArrival();
+}
+
+void TovraFrameStream::DropPartialFrame() {
+    if (lower_ != nullptr) {
+        lower_->DropPartialFrame();
+    }
+}
+
 void TovraFrameStream::Interrupt() {
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -140,9 +150,35 @@ TovraStream::~TovraStream() {
 }
 
 void TovraStream::Feed(const std::uint8_t* bytes, std::size_t n) {
-    if (bytes != nullptr && n > 0) {
-        decoder_.Feed(bytes, n);
+    if (bytes == nullptr || n == 0) {
+        return;
     }
+    lastFeed_.store(std::chrono::steady_clock::now().time_since_epoch().count(),
+                    std::memory_order_release);
+    if (dropPartialFrame_.exchange(false, std::memory_order_acq_rel)) {
+        decoder_.Reset();
+    }
+    decoder_.Feed(bytes, n);
+}
+
+std::chrono::steady_clock::time_point TovraStream::LastFeed() const {
+    return std::chrono::steady_clock::time_point(
+        std::chrono::steady_clock::duration(lastFeed_.load(std::memory_order_acquire)));
+}
+
+void TovraStream::RegisterChannel(std::shared_ptr<TovraFrameStream> stream) {
+    if (!stream) {
+        return;
+    }
+    const std::uint8_t c = stream->channel();
+    std::lock_guard<std::mutex> guard(tableLock_);
+    if (table_.size() <= c) {
+        table_.resize(static_cast<std::size_t>(c) + 1);
+    }
+    if (table_[c] && table_[c] != stream) {
+        retired_.push_back(std::move(table_[c]));
+    }
+    table_[c] = std::move(stream);
 }
 
 std::shared_ptr<TovraFrameStream> TovraStream::CreateChannel(std::uint8_t c) {

@@ -86,6 +86,12 @@ public:
     std::size_t QueuedBytes();
     // When the newest frame was appended (the epoch of the clock before the first one).
     Clock::time_point LastArrival();
+    // When the newest received bytes of the whole link reached the multiplexer, complete frames
+    // or not (LastArrival when the stream has no multiplexer). Caller's thread.
+    Clock::time_point LastLinkActivity();
+    // Asks the multiplexer to drop the frame it is half-way through receiving, so that bytes
+    // from now on cannot complete a frame begun before. Caller's thread; never blocks.
+    void DropPartialFrame();
     // From any thread: every WaitReadable, now and later, returns at once. Used when the link
     // under the stream is gone; it stays so for the stream's life.
     void Interrupt();
@@ -131,6 +137,17 @@ public:
     // dispatches; a frame being appended at that moment finishes first.
     void CloseChannel(std::uint8_t c);
 
+    // Registers an existing stream for its channel again, replacing (retiring) any other one
+    // registered there. Safe while the reader thread dispatches.
+    void RegisterChannel(std::shared_ptr<TovraFrameStream> stream);
+
+    // The decoder drops its partial frame before it takes the next received bytes. Any thread;
+    // never blocks.
+    void DropPartialFrame() { dropPartialFrame_.store(true, std::memory_order_release); }
+
+    // When Feed was last given bytes (the epoch of the clock before the first). Any thread.
+    std::chrono::steady_clock::time_point LastFeed() const;
+
     // The stream registered for channel c, or null.
     TovraFrameStream* Channel(std::uint8_t c);
 
@@ -151,7 +168,11 @@ private:
 
     FrameDecoder decoder_;          // reader thread only
     IStreamBase* lower_ = nullptr;  // set before the reader runs
-    std::mutex tableLock_;          // guards table_ and retired_; never held with a queue lock
+    // Set by DropPartialFrame, taken by the feeding thread before its next bytes.
+    std::atomic<bool> dropPartialFrame_{false};
+    // Time of the newest Feed with bytes, as a count of steady_clock ticks.
+    std::atomic<std::chrono::steady_clock::rep> lastFeed_{0};
+    std::mutex tableLock_;  // guards table_ and retired_; never held with a queue lock
     // Indexed by channel number; empty entries allowed. Shared ownership lets a dispatch in
     // progress finish its append after the caller closed the channel.
     std::vector<std::shared_ptr<TovraFrameStream>> table_;

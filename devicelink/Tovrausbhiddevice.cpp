@@ -153,6 +153,7 @@ bool TovraUsbHidDevice::Open(const std::string& path, const std::string& login) 
     exchange_ = std::make_unique<ParameterExchange>(*parameter_, ParameterExchange::DefaultSettle,
                                                     [this] { return transport_.IsGone(); });
     opened_.store(true, std::memory_order_release);
+    transport_.CompleteDetectorFrame();
     SendLogin(*control_, login);
     return true;
 }
@@ -192,7 +193,12 @@ bool TovraUsbHidDevice::CloseStream(std::int32_t number) {
     if (!opened_.load(std::memory_order_acquire) || !ValidStreamNumber(number)) {
         return false;
     }
-    multiplexer_->CloseChannel(static_cast<std::uint8_t>(number + 1));
+    const auto channel = static_cast<std::uint8_t>(number + 1);
+    multiplexer_->CloseChannel(channel);
+    if (channel == ParameterChannel) {
+        // The stream had taken the parameter channel over; parameter calls have it back.
+        multiplexer_->RegisterChannel(parameter_);
+    }
     return SendStreamCommand(*control_, "clear", number);
 }
 

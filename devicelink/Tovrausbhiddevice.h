@@ -100,13 +100,15 @@ public:
 
     // IDeviceBase. All on the caller's thread; none holds a lock while it waits.
     const std::string& GetName() override { return path_; }
-    // Opens the transport, makes the multiplexer with the control and parameter channels, and
-    // sends the login when it is not empty. A second Open is refused. Blocks only with a
-    // login: up to 300 ms per report written.
+    // Opens the transport (held for this device alone), makes the multiplexer with the control
+    // and parameter channels, sends the zero fill that ends any frame the detector was left
+    // half-way through (UsbHid::CompleteDetectorFrame), then the login when it is not empty.
+    // A second Open is refused. Blocks while those reports are written: up to 300 ms each.
     bool Open(const std::string& path, const std::string& login) override;
     // Stream numbers 0..254 on channels 1..255; null for others or a closed device. Safe while
     // the reader runs. OpenStream and CloseStream block up to 300 ms for the command's report.
     IStreamBase* OpenStream(std::int32_t number, std::int32_t reserved) override;
+    // Closing number 126 gives channel 127 back to the parameter calls.
     bool CloseStream(std::int32_t number) override;
     void Pause() override { reader_->Pause(); }
     void Resume() override { reader_->Resume(); }

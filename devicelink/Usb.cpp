@@ -4,10 +4,31 @@
 
 namespace tovra {
 
+namespace {
+thread_local HidOpenError lastOpenError = HidOpenError::None;
+}
+
+HidOpenError LastOpenError() {
+    return lastOpenError;
+}
+
+void ClearLastOpenError() {
+    lastOpenError = HidOpenError::None;
+}
+
 bool Usb::Open(const std::string& path) {
     path_ = path;
-    device_ = CurrentHidPlatform().Open(path);
+    HidOpenError error = HidOpenError::Failed;
+    device_ = CurrentHidPlatform().OpenExclusive(path, error);
+    lastOpenError = device_ != nullptr             ? HidOpenError::None
+                    : error == HidOpenError::InUse ? HidOpenError::InUse
+                                                   : HidOpenError::Failed;
     return device_ != nullptr;
+}
+
+void Usb::Close() {
+    device_.reset();
+    lastOpenError = HidOpenError::Failed;
 }
 
 std::size_t Usb::DeviceRead(std::uint8_t* buffer, std::size_t n) {

@@ -24,8 +24,9 @@ public:
     Usb(const Usb&) = delete;
     Usb& operator=(const Usb&) = delete;
 
-    // Opens the path through the HID platform for reading and writing. False when it cannot
-    // be opened; nothing else changes then. Caller's thread.
+    // Opens the path through the HID platform for reading and writing, held exclusively for
+    // this connection (OpenExclusive). False when it cannot be opened; nothing else changes
+    // then, and LastOpenError tells why. Caller's thread.
     virtual bool Open(const std::string& path);
     virtual std::int32_t Write(const void* bytes, std::int32_t n) = 0;
     virtual std::int32_t Read(void* buffer, std::int32_t n) = 0;
@@ -49,8 +50,8 @@ protected:
     // Writes one whole report, waiting up to 300 ms; returns the bytes written, 0 on time-out
     // or failure. Caller's thread only.
     std::size_t DeviceWrite(const std::uint8_t* report, std::size_t n);
-    // Gives the handle up (used when an opened interface turns out unusable).
-    void Close() { device_.reset(); }
+    // Gives the handle up (used when an opened interface turns out unusable): the open failed.
+    void Close();
 
     IHidDevice* device() { return device_.get(); }
 
@@ -60,5 +61,12 @@ private:
     // on two threads at once, which IHidDevice allows.
     std::unique_ptr<IHidDevice> device_;
 };
+
+// Why the newest Usb::Open on the calling thread failed: InUse when another connection holds
+// the interface, Failed for any other reason; None after one that succeeded and before the
+// first. DEV_Open answers only 1 or 0; a front end that must say why reads this after it.
+HidOpenError LastOpenError();
+// Forgets the reason, so that a later LastOpenError speaks only of opens made after it.
+void ClearLastOpenError();
 
 }  // namespace tovra

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "Framecodec.h"
+
 namespace tovra {
 
 bool UsbHid::Open(const std::string& path) {
@@ -66,6 +68,26 @@ bool UsbHid::Flush() {
     }
     outputPosition_ = 1;
     return true;
+}
+
+std::uint32_t UsbHid::ZeroFillReports(std::uint32_t reportLength) {
+    if (reportLength < 2) {
+        return 0;
+    }
+    const std::uint32_t rest = static_cast<std::uint32_t>(FrameBufferSize - 1);
+    const std::uint32_t room = reportLength - 1;
+    return (rest + room - 1) / room;
+}
+
+std::uint32_t UsbHid::CompleteDetectorFrame() {
+    const std::uint32_t reports = ZeroFillReports(reportLength_);
+    for (std::uint32_t k = 0; k < reports; ++k) {
+        // A flush with nothing pending sends a report of zeros.
+        if (!Flush()) {
+            return k;
+        }
+    }
+    return reports;
 }
 
 std::int32_t UsbHid::Read(void* buffer, std::int32_t n) {

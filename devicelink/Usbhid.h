@@ -38,6 +38,18 @@ public:
     // opened or the report was not sent whole. Caller's thread.
     bool Flush();
 
+    // Sends zero-filled reports enough to complete the longest frame a receiver can be
+    // half-way through (all of a frame but its start byte), stopping at the first report not
+    // sent. The detector keeps a frame it was receiving when the previous connection ended (a
+    // program killed between the reports of a frame): the zeros end it, and the zeros after it
+    // lie between frames, where the detector skips them, so the next request starts afresh.
+    // Returns the reports sent. Caller's thread; up to 300 ms per report the device is slow
+    // to take.
+    std::uint32_t CompleteDetectorFrame();
+    // How many reports CompleteDetectorFrame sends for a report length (report-ID byte
+    // included).
+    static std::uint32_t ZeroFillReports(std::uint32_t reportLength);
+
     std::uint32_t ReportLength() const { return reportLength_; }
     std::uint32_t InputReportCount() const { return inputReportCount_; }
 

@@ -35,6 +35,7 @@ struct MemoryHidPlatform::InterfaceState {
     std::condition_variable changed;  // input injected or plugged in/out
     bool pluggedIn = true;
     bool openFails = false;
+    bool held = false;  // a device opened with OpenExclusive exists
     std::deque<std::vector<std::uint8_t>> injected;
     std::vector<std::vector<std::uint8_t>> outputs;
     int readCalls = 0;
@@ -49,7 +50,16 @@ using Clock = std::chrono::steady_clock;
 
 class MemoryHidDevice : public tovra::IHidDevice {
 public:
-    explicit MemoryHidDevice(std::shared_ptr<State> state) : state_(std::move(state)) {}
+    MemoryHidDevice(std::shared_ptr<State> state, bool holds)
+        : state_(std::move(state)), holds_(holds) {}
+    ~MemoryHidDevice() override {
+        if (holds_) {
+            std::lock_guard lock(state_->mutex);
+            state_->held = false;
+        }
+    }
+    MemoryHidDevice(const MemoryHidDevice&) = delete;
+    MemoryHidDevice& operator=(const MemoryHidDevice&) = delete;
 
     bool GetAttributes(std::uint16_t& vendorId, std::uint16_t& productId) override {
         if (!state_->config.attributesReadable || state_->Gone()) {
@@ -236,6 +246,7 @@ private:
     }
 
     std::shared_ptr<State> state_;
+    const bool holds_;  // opened exclusively: lets go of the interface when destroyed
     std::atomic<bool> cancelled_{false};
     mutable std::atomic<bool> gone_{false};
     // Paced mode: the output side belongs to the writing thread, the input side to the reader.
@@ -350,6 +361,19 @@ std::vector<tovra::HidInterfaceInfo> MemoryHidPlatform::ListInterfaces() {
 }
 
 std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::Open(const std::string& path) {
+    tovra::HidOpenError error = tovra::HidOpenError::None;
+    return OpenDevice(path, false, error);
+}
+
+std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::OpenExclusive(const std::string& path,
+                                                                    tovra::HidOpenError& error) {
+    return OpenDevice(path, true, error);
+}
+
+std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::OpenDevice(const std::string& path,
+                                                                 bool exclusive,
+                                                                 tovra::HidOpenError& error) {
+    error = tovra::HidOpenError::Failed;
     auto state = Find(path);
     if (!state || state->Gone()) {
         return nullptr;
@@ -359,9 +383,15 @@ std::unique_ptr<tovra::IHidDevice> MemoryHidPlatform::Open(const std::string& pa
         if (state->openFails) {
             return nullptr;
         }
+        if (exclusive && state->held) {
+            error = tovra::HidOpenError::InUse;
+            return nullptr;
+        }
+        state->held = state->held || exclusive;
         ++state->openCount;
     }
-    return std::make_unique<MemoryHidDevice>(std::move(state));
+    error = tovra::HidOpenError::None;
+    return std::make_unique<MemoryHidDevice>(std::move(state), exclusive);
 }
 
 }  // namespace holvane::simulator

@@ -17,6 +17,9 @@
 // the output endpoint and returns once it is over, and the detector's answer reaches the host one
 // report per 1 ms slot of the input endpoint, the first one slot after it is due.
 //
+// An interface is held by at most one device opened with OpenExclusive at a time, as a
+// connection holds the detector's node for itself.
+//
 // Thread safety: every function may be called from any thread; a device's Read and Write may run
 // at the same time on two threads. The platform must outlive the devices it opened and the
 // detectors bound to it must outlive the platform's use.
@@ -76,11 +79,18 @@ public:
 
     std::vector<tovra::HidInterfaceInfo> ListInterfaces() override;
     std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override;
+    // As Open, and held by the device it gives until that is destroyed: meanwhile another
+    // OpenExclusive of the path gives null and InUse (a plain Open still succeeds, as on
+    // hidraw, where the lock is advisory).
+    std::unique_ptr<tovra::IHidDevice> OpenExclusive(const std::string& path,
+                                                     tovra::HidOpenError& error) override;
 
     struct InterfaceState;  // shared by the platform and the devices opened on it
 
 private:
     std::shared_ptr<InterfaceState> Find(const std::string& path) const;
+    std::unique_ptr<tovra::IHidDevice> OpenDevice(const std::string& path, bool exclusive,
+                                                  tovra::HidOpenError& error);
 
     mutable std::mutex mutex_;                                 // guards interfaces_
     std::vector<std::shared_ptr<InterfaceState>> interfaces_;  // in platform order

@@ -150,8 +150,9 @@ void VirtualDetector::SendReplyTo(std::uint8_t id, std::vector<std::uint8_t> rep
         reply.resize(static_cast<std::size_t>(target), Filler);
     }
     const auto delayed = delayedIds_.find(id);
+    const auto stopped = stoppedIds_.find(id);
     SendReply(reply, delayed != delayedIds_.end() ? delayed->second : std::chrono::milliseconds(0),
-              corruptIds_.count(id) != 0);
+              corruptIds_.count(id) != 0, stopped != stoppedIds_.end() ? stopped->second : 0);
 }
 
 std::optional<std::vector<std::uint8_t>> VirtualDetector::Answer(const DetectorRequest& request) {
@@ -260,7 +261,8 @@ bool VirtualDetector::WriteRecord(std::uint8_t id, const std::vector<std::uint8_
 }
 
 void VirtualDetector::SendReply(const std::vector<std::uint8_t>& reply,
-                                std::chrono::milliseconds extraDelay, bool corrupt) {
+                                std::chrono::milliseconds extraDelay, bool corrupt,
+                                std::size_t stopAfter) {
     std::vector<std::pair<std::size_t, std::size_t>> pieces;  // offset, length
     if (splitAt_ > 0 && reply.size() > splitAt_) {
         pieces = {{0, splitAt_}, {splitAt_, reply.size() - splitAt_}};
@@ -273,6 +275,9 @@ void VirtualDetector::SendReply(const std::vector<std::uint8_t>& reply,
                                         static_cast<std::uint16_t>(length));
         if (corruptNext_ || corrupt) {
             frame[2] = static_cast<std::uint8_t>(frame[2] ^ 0xFF);
+        }
+        if (stopAfter > 0 && frame.size() > stopAfter) {
+            frame.resize(stopAfter);
         }
         OutputChunk chunk;
         chunk.bytes = noise_;
@@ -551,6 +556,15 @@ void VirtualDetector::ResizeReplies(std::uint8_t id, int delta) {
     }
 }
 
+void VirtualDetector::StopRepliesAfter(std::uint8_t id, std::size_t bytes) {
+    std::lock_guard lock(mutex_);
+    if (bytes > 0) {
+        stoppedIds_[id] = bytes;
+    } else {
+        stoppedIds_.erase(id);
+    }
+}
+
 void VirtualDetector::LoseLinkAfter(int requests) {
     std::lock_guard lock(mutex_);
     requestsBeforeLoss_ = std::max(requests, 0);
@@ -577,6 +591,7 @@ void VirtualDetector::ClearFaults() {
     delayedIds_.clear();
     corruptIds_.clear();
     resizedIds_.clear();
+    stoppedIds_.clear();
     requestsBeforeLoss_.reset();
 }
 

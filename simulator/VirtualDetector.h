@@ -130,6 +130,9 @@ public:
     // Every reply carries `delta` bytes more (a filler byte 0x5A appended) or fewer (the last
     // ones dropped) than it should; an acknowledgement alone shortened becomes an empty frame.
     void ResizeReplies(std::uint8_t id, int delta);
+    // Every reply stops after its first `bytes` bytes on the wire, header included: the rest of
+    // the frame never comes (64: a reply that stops after its first report).
+    void StopRepliesAfter(std::uint8_t id, std::size_t bytes);
     // The link goes down when the (n + 1)-th parameter request from now arrives: that request
     // and everything after it go unanswered, queued output is dropped, and a device bound to
     // this detector behaves as unplugged.
@@ -175,7 +178,7 @@ private:
     bool IsAbsentUserRecord(std::uint8_t id) const;
     void SendReply(const std::vector<std::uint8_t>& reply,
                    std::chrono::milliseconds extraDelay = std::chrono::milliseconds(0),
-                   bool corrupt = false);
+                   bool corrupt = false, std::size_t stopAfter = 0);
     void DropLink();
     std::uint8_t* PatternBytes(int patternSlot);
     const std::uint8_t* PatternBytes(int patternSlot) const;
@@ -215,6 +218,7 @@ private:
     std::map<std::uint8_t, std::chrono::milliseconds> delayedIds_;  // mutex_
     std::set<std::uint8_t> corruptIds_;                             // mutex_
     std::map<std::uint8_t, int> resizedIds_;                        // mutex_
+    std::map<std::uint8_t, std::size_t> stoppedIds_;                // mutex_
     std::optional<int> requestsBeforeLoss_;                         // mutex_
     bool linkLost_ = false;                                         // mutex_
 };

@@ -37,8 +37,10 @@
  *    the device to take it. A short frame (a read request, a command) is one report; a long one
  *    fills several (a 292-byte parameter write: five, on reports of 64 bytes).
  *  - Parameter calls wait up to their time-out for the reply. After a request on the same device
- *    went unanswered, the next call first waits up to about 500 ms for the link to settle, so
- *    that a late reply to the old request is not taken for the new one.
+ *    went unanswered (or was answered wrongly), the next call first waits until nothing at all
+ *    has arrived for about 500 ms, so that a late reply to the old request is not taken for the
+ *    new one; a link that keeps sending fails the call unsent after 500 ms plus its time-out.
+ *    Before each request, whatever arrived earlier is dropped, a frame half received included.
  *  - The reader thread waits up to a second per HID read while nothing arrives. DEV_Pause takes
  *    effect at once (what that read brings is held back until DEV_Resume), and DEV_Delete wakes
  *    it at once.
@@ -130,15 +132,22 @@ TOVRA_API int32_t TOVRA_CALL DVE_Delete(TOVRA_DVE dve);
  *   when memory or threads run out. Never blocks. */
 TOVRA_API TOVRA_DEV TOVRA_CALL DEV_Create(void);
 
-/* Opens the HID interface at path, sets up the control channel 0 and the parameter channel 127
- * and, when login is not empty, sends the two login frames "login\r" and login + "\r" (nothing
- * is awaited; they do not change the result).
+/* Opens the HID interface at path for this device alone, sets up the control channel 0 and the
+ * parameter channel 127, sends zero-filled output reports enough to end any frame the detector
+ * was left half-way through by an earlier connection (505 zero bytes: 8 reports of 64), and,
+ * when login is not empty, the two login frames "login\r" and login + "\r" (nothing is
+ * awaited; they do not change the result).
+ * One connection at a time: the interface stays held until DEV_Delete (an exclusive advisory
+ *   lock of the node on Linux, an open without sharing on Windows). Another DEV_Open of it, in
+ *   this program or another, returns 0 at once and sends nothing.
  * Returns: 1 when the interface was opened; 0 when it cannot be opened (missing, no permission,
- *   not a usable HID interface): the device stays closed and still needs DEV_Delete. A second
- *   DEV_Open on the same device returns 0, sends nothing and keeps the first connection.
+ *   not a usable HID interface, held by another connection): the device stays closed and still
+ *   needs DEV_Delete. A second DEV_Open on the same device returns 0, sends nothing and keeps
+ *   the first connection.
  * Ownership: path and login are copied; null counts as "".
- * Blocks: without a login, only while the interface is opened. With one, up to 300 ms per
- *   output report the device is slow to take (two for a short login).
+ * Blocks: while the interface is opened and the zero fill and login are written: up to 300 ms
+ *   per output report the device is slow to take (the zero fill stops at the first report not
+ *   taken).
  * Afterwards the reader is still paused: call DEV_Resume before any parameter call. */
 TOVRA_API unsigned char TOVRA_CALL DEV_Open(TOVRA_DEV dev, const char* path, const char* login);
 
@@ -182,10 +191,11 @@ TOVRA_API unsigned char TOVRA_CALL DEV_SetParameter(TOVRA_DEV dev, int32_t id, c
  * Blocks: as DEV_SetParameter: up to timeout ms, plus the settling after an unanswered request.
  * Needs: an opened and resumed device. Right after DEV_Open, before DEV_Resume, the call waits
  *   out its whole time-out and returns 0.
- * Arguments: id: its low 8 bits. size 0: 1 as soon as an acknowledgement 0x01 arrives.
- *   size < 0, or buffer null with size > 0: 0 at once, nothing sent. timeout 0: the request is
- *   sent, the reply is looked for only once, right away, so in practice the call returns 0
- *   at once. */
+ * Arguments: id: its low 8 bits. size 0: 1 as soon as an acknowledgement 0x01 arrives; a
+ *   value that follows it is dropped, and the next call waits for the link to settle as after
+ *   an unanswered request. size < 0, or buffer null with size > 0: 0 at once, nothing sent.
+ *   timeout 0: the request is sent, the reply is looked for only once, right away, so in
+ *   practice the call returns 0 at once. */
 TOVRA_API unsigned char TOVRA_CALL DEV_GetParameter(TOVRA_DEV dev, int32_t id, void* buffer,
                                                     int32_t size, uint32_t timeout);
 
@@ -229,8 +239,9 @@ TOVRA_API int32_t TOVRA_CALL DEV_ReceiveString(TOVRA_DEV dev, char* buffer, int3
  * Blocks: up to 300 ms for the command's report.
  * Number 126 is carried on channel 127, the parameter channel: while it is open, parameter
  * replies go to the stream and every DEV_SetParameter and DEV_GetParameter waits out its
- * time-out. Opening a number that is open already makes a new stream for it; the earlier
- * handle stays valid until DEV_Delete but receives nothing more. */
+ * time-out; DEV_CloseStream(dev, 126) gives the channel back to them. Opening a number that
+ * is open already makes a new stream for it; the earlier handle stays valid until DEV_Delete
+ * but receives nothing more. */
 TOVRA_API TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, int32_t reserved);
 
 /* Destroys the stream of number, if one is open (its handle is invalid from then on and its
@@ -241,8 +252,8 @@ TOVRA_API TOVRA_STRM TOVRA_CALL DEV_OpenStream(TOVRA_DEV dev, int32_t number, in
 TOVRA_API unsigned char TOVRA_CALL DEV_CloseStream(TOVRA_DEV dev, int32_t number);
 
 /* Stops the reader thread, destroys every stream (handles from DEV_OpenStream become invalid,
- * unread frames are freed), closes the HID interface and frees the device. Nothing is sent to
- * the detector. Null is ignored. Returns 1.
+ * unread frames are freed), closes the HID interface (another connection may then open it) and
+ * frees the device. Nothing is sent to the detector. Null is ignored. Returns 1.
  * Blocks: returns within a few milliseconds, also on a paused device: the stop wakes a reader
  * that is waiting for a report at once. No other call may be running on the device or its
  * streams, on any thread. */

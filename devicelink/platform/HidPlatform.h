@@ -57,6 +57,13 @@ public:
     virtual bool IsGone() const { return false; }
 };
 
+// Why an interface could not be opened for a connection.
+enum class HidOpenError {
+    None,    // it was opened
+    InUse,   // another connection, of this program or another, holds it
+    Failed,  // anything else: missing, permissions, not a usable interface
+};
+
 class IHidPlatform {
 public:
     virtual ~IHidPlatform() = default;
@@ -64,9 +71,16 @@ public:
     // The HID interfaces present, in the platform's order.
     virtual std::vector<HidInterfaceInfo> ListInterfaces() = 0;
 
-    // Opens an interface for reading and writing; null when it cannot be opened (missing,
-    // permissions, held exclusively elsewhere).
+    // Opens an interface for reading and writing, to look at it (its ids); null when it
+    // cannot be opened (missing, permissions, held exclusively elsewhere where the system
+    // refuses every other open then).
     virtual std::unique_ptr<IHidDevice> Open(const std::string& path) = 0;
+
+    // Opens an interface for one connection, held for it alone until the device is destroyed:
+    // while it is held, every other OpenExclusive of the same interface, in this process or
+    // another, is refused at once with InUse and touches nothing. error tells why it gave null.
+    virtual std::unique_ptr<IHidDevice> OpenExclusive(const std::string& path,
+                                                      HidOpenError& error) = 0;
 };
 
 // The platform in use: the one installed last, else the operating system's.

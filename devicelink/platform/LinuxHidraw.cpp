@@ -4,6 +4,7 @@
 #include <linux/hidraw.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -398,12 +399,31 @@ std::size_t LinuxHidrawDevice::Write(const std::uint8_t* report, std::size_t n,
 // ---------------------------------------------------------------------------------------------
 // Opening a node
 
-HidrawOpenResult OpenHidrawNode(const std::string& path) {
+int LockExclusively(int fd) {
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return errno;
+        }
+    }
+}
+
+HidrawOpenResult OpenHidrawNode(const std::string& path, bool exclusive) {
     HidrawOpenResult result;
     const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         result.error = errno;
         return result;
+    }
+    if (exclusive) {
+        if (const int error = LockExclusively(fd); error != 0) {
+            result.error = error;
+            result.inUse = error == EWOULDBLOCK;
+            ::close(fd);
+            return result;
+        }
     }
     hidraw_devinfo info{};
     if (::ioctl(fd, HIDIOCGRAWINFO, &info) < 0) {
@@ -509,6 +529,15 @@ std::vector<HidInterfaceInfo> LinuxHidrawPlatform::ListInterfaces() {
 
 std::unique_ptr<IHidDevice> LinuxHidrawPlatform::Open(const std::string& path) {
     return OpenHidrawNode(path).device;
+}
+
+std::unique_ptr<IHidDevice> LinuxHidrawPlatform::OpenExclusive(const std::string& path,
+                                                               HidOpenError& error) {
+    HidrawOpenResult opened = OpenHidrawNode(path, true);
+    error = opened.device  ? HidOpenError::None
+            : opened.inUse ? HidOpenError::InUse
+                           : HidOpenError::Failed;
+    return std::move(opened.device);
 }
 
 }  // namespace tovra

@@ -77,13 +77,21 @@ private:
 struct HidrawOpenResult {
     std::unique_ptr<LinuxHidrawDevice> device;  // null when the node could not be opened
     int error = 0;                              // errno of the failure, 0 on success
+    bool inUse = false;  // an exclusive open found the node held by another connection
 };
 
-// Opens a hidraw node for reading and writing and reads its ids and report descriptor. A node
-// that cannot be opened, or that is not a hidraw node (its raw-info query fails, ENOTTY for a
-// plain file), gives no device and the errno. A descriptor that cannot be read or parsed leaves
-// the input report length at 0.
-HidrawOpenResult OpenHidrawNode(const std::string& path);
+// Takes the exclusive advisory lock (flock) of an open node without waiting: 0 when taken,
+// EWOULDBLOCK when another open file holds it, another errno when it cannot be taken. The lock
+// belongs to the open file and ends when its last descriptor is closed. Works on any file.
+int LockExclusively(int fd);
+
+// Opens a hidraw node for reading and writing and reads its ids and report descriptor. With
+// exclusive, the node's lock is taken first: a node another connection holds gives no device,
+// inUse and EWOULDBLOCK, before anything is asked of it; the device keeps the lock until it
+// and its writer thread have let go of the node. A node that cannot be opened, or that is not
+// a hidraw node (its raw-info query fails, ENOTTY for a plain file), gives no device and the
+// errno. A descriptor that cannot be read or parsed leaves the input report length at 0.
+HidrawOpenResult OpenHidrawNode(const std::string& path, bool exclusive = false);
 
 // One hidraw entry as sysfs describes it, read without opening the node.
 struct HidrawNode {
@@ -111,6 +119,9 @@ public:
     // Every hidraw node, whatever its ids, in ascending order of its number.
     std::vector<HidInterfaceInfo> ListInterfaces() override;
     std::unique_ptr<IHidDevice> Open(const std::string& path) override;
+    // The node with its exclusive lock (OpenHidrawNode with exclusive): one program at a time.
+    std::unique_ptr<IHidDevice> OpenExclusive(const std::string& path,
+                                              HidOpenError& error) override;
 
     // For diagnostics: the hidraw entries in the same order with the ids of their uevent
     // files, without opening any node. OpenHidrawNode then tells why a node cannot be opened.

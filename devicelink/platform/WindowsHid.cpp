@@ -266,15 +266,16 @@ void WindowsHidDevice::CancelReads() {
 // ---------------------------------------------------------------------------------------------
 // Opening and listing
 
-WindowsHidOpenResult OpenWindowsHidPath(const std::string& path) {
+namespace {
+
+WindowsHidOpenResult OpenPath(const std::string& path, DWORD access, DWORD share) {
     WindowsHidOpenResult result;
     auto hid = std::make_unique<HidLibrary>();
     if (!hid->Loaded()) {
         result.error = ERROR_MOD_NOT_FOUND;
         return result;
     }
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    const HANDLE handle = ::CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
                                         FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         result.error = ::GetLastError();
@@ -282,6 +283,15 @@ WindowsHidOpenResult OpenWindowsHidPath(const std::string& path) {
     }
     result.device = std::make_unique<WindowsHidDevice>(handle, std::move(hid));
     return result;
+}
+
+constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
+constexpr DWORD Shared = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+}  // namespace
+
+WindowsHidOpenResult OpenWindowsHidPath(const std::string& path, bool exclusive) {
+    return OpenPath(path, ReadWrite, exclusive ? 0 : Shared);
 }
 
 std::vector<HidInterfaceInfo> WindowsHidPlatform::ListInterfaces() {
@@ -326,7 +336,20 @@ std::vector<HidInterfaceInfo> WindowsHidPlatform::ListInterfaces() {
 }
 
 std::unique_ptr<IHidDevice> WindowsHidPlatform::Open(const std::string& path) {
-    return OpenWindowsHidPath(path).device;
+    WindowsHidOpenResult opened = OpenWindowsHidPath(path);
+    if (opened.error == ERROR_SHARING_VIOLATION) {
+        opened = OpenPath(path, 0, Shared);
+    }
+    return std::move(opened.device);
+}
+
+std::unique_ptr<IHidDevice> WindowsHidPlatform::OpenExclusive(const std::string& path,
+                                                              HidOpenError& error) {
+    WindowsHidOpenResult opened = OpenWindowsHidPath(path, true);
+    error = opened.device                             ? HidOpenError::None
+            : opened.error == ERROR_SHARING_VIOLATION ? HidOpenError::InUse
+                                                      : HidOpenError::Failed;
+    return std::move(opened.device);
 }
 
 }  // namespace tovra

@@ -104,17 +104,24 @@ struct WindowsHidOpenResult {
     DWORD error = 0;                           // GetLastError of the failure, 0 on success
 };
 
-// Opens a device path for reading and writing, shared, with overlapped I/O. Fails with the
-// system's error code when the path cannot be opened, and with ERROR_MOD_NOT_FOUND when HID.DLL
-// cannot be loaded.
-WindowsHidOpenResult OpenWindowsHidPath(const std::string& path);
+// Opens a device path for reading and writing with overlapped I/O: shared, or with exclusive
+// for one connection alone (no other handle may read or write it meanwhile; an open while
+// another handle has it fails with ERROR_SHARING_VIOLATION). Fails with the system's error code
+// when the path cannot be opened, and with ERROR_MOD_NOT_FOUND when HID.DLL cannot be loaded.
+WindowsHidOpenResult OpenWindowsHidPath(const std::string& path, bool exclusive = false);
 
 class WindowsHidPlatform : public IHidPlatform {
 public:
     // The device paths of the present HID interfaces in SetupAPI's order; an interface whose
     // path cannot be read is left out. Empty when HID.DLL or the class cannot be reached.
     std::vector<HidInterfaceInfo> ListInterfaces() override;
+    // Shared. An interface that a connection holds exclusively is opened without read and
+    // write access, which the system allows and which is enough to read its ids, so that it
+    // is still listed and its connection can be refused as in use.
     std::unique_ptr<IHidDevice> Open(const std::string& path) override;
+    // Exclusive (no sharing): ERROR_SHARING_VIOLATION is InUse.
+    std::unique_ptr<IHidDevice> OpenExclusive(const std::string& path,
+                                              HidOpenError& error) override;
 };
 
 }  // namespace tovra

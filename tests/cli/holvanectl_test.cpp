@@ -28,6 +28,7 @@
 #include "PatternPicture.h"
 #include "Simulation.h"
 #include "VirtualDetector.h"
+#include "platform/HidPlatform.h"
 
 using namespace holvane;
 using namespace holvane::cli;
@@ -682,6 +683,24 @@ TEST_F(HolvanectlOnAFaultyLinkTest, UploadIntoASlotThatDidNotAnswerNeedsYes) {
     EXPECT_EQ(r.status, ExitSuccess) << r.err;
     EXPECT_TRUE(Detector().UserModePresent(4));
     EXPECT_NE(Detector().Mode(4), before);
+}
+
+TEST_F(HolvanectlOnAFaultyLinkTest, ADetectorHeldByAnotherConnectionIsInUse) {
+    // Another program's connection, as the seam sees it: the interface opened exclusively.
+    auto held = [] {
+        tovra::HidOpenError error = tovra::HidOpenError::Failed;
+        auto device = tovra::CurrentHidPlatform().OpenExclusive(VirtualDetectorPath, error);
+        EXPECT_NE(device, nullptr);
+        return device;
+    }();
+    const auto refused = Holvanectl({"backup", Path("b")});
+    EXPECT_EQ(refused.status, ExitFailed);
+    EXPECT_EQ(refused.err, "The detector is in use by another program.\n");
+    EXPECT_FALSE(std::filesystem::exists(Path("b.vantor")));
+    EXPECT_TRUE(Detector().Requests().empty());
+    held.reset();
+    const auto after = Holvanectl({"backup", Path("b")});
+    EXPECT_EQ(after.status, ExitSuccess) << after.err;
 }
 
 TEST_F(HolvanectlOnAFaultyLinkTest, AnEndOfUploadThatCannotBeSentIsAWarning) {

@@ -25,7 +25,16 @@ using std::chrono::milliseconds;
 
 namespace {
 
-enum class Fault { Late, Lost, OneShort, OneLong, Silence, Refusal, LinkGone };
+enum class Fault {
+    Late,
+    Lost,
+    OneShort,
+    OneLong,
+    Silence,
+    Refusal,
+    LinkGone,
+    StopsAfterFirstReport
+};
 
 const char* Name(Fault f) {
     switch (f) {
@@ -43,13 +52,15 @@ const char* Name(Fault f) {
             return "refusal";
         case Fault::LinkGone:
             return "link gone";
+        case Fault::StopsAfterFirstReport:
+            return "reply stops after its first report";
     }
     return "";
 }
 
-const std::vector<Fault> AllFaults = {Fault::Late,    Fault::Lost,    Fault::OneShort,
-                                      Fault::OneLong, Fault::Silence, Fault::Refusal,
-                                      Fault::LinkGone};
+const std::vector<Fault> AllFaults = {
+    Fault::Late,    Fault::Lost,    Fault::OneShort, Fault::OneLong,
+    Fault::Silence, Fault::Refusal, Fault::LinkGone, Fault::StopsAfterFirstReport};
 
 // Switches the fault on for the replies to id; the link goes at the request with index
 // requestIndex (0 = the first of the connection).
@@ -75,6 +86,9 @@ void Apply(VirtualDetector& d, Fault f, std::uint8_t id, int requestIndex) {
             break;
         case Fault::LinkGone:
             d.LoseLinkAfter(requestIndex);
+            break;
+        case Fault::StopsAfterFirstReport:
+            d.StopRepliesAfter(id, 64);
             break;
     }
 }
@@ -124,6 +138,8 @@ TEST_F(FaultsTest, Backup) {
         {Fault::Silence, R::Done, "My Mode 1 (no answer, taken as absent)"},
         {Fault::Refusal, R::Done, "My Mode 1 (absent)"},
         {Fault::LinkGone, R::RequiredReadFailed, ""},
+        // The half frame it leaves must not swallow or splice the replies after it.
+        {Fault::StopsAfterFirstReport, R::Done, "My Mode 1 (no answer, taken as absent)"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(Name(row.fault));
@@ -283,7 +299,7 @@ TEST_F(FaultsTest, DownloadAll) {
         {Fault::Late, R::Done},           {Fault::Lost, R::Done},
         {Fault::OneShort, R::ReadFailed}, {Fault::OneLong, R::ReadFailed},
         {Fault::Silence, R::Done},        {Fault::Refusal, R::Done},
-        {Fault::LinkGone, R::ReadFailed},
+        {Fault::LinkGone, R::ReadFailed}, {Fault::StopsAfterFirstReport, R::Done},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(Name(row.fault));

@@ -7,6 +7,7 @@
 
 #include "Backup.h"
 #include "DetectorFixture.h"
+#include "Framecodec.h"
 #include "Messages.h"
 #include "ParameterIds.h"
 #include "PatternDownload.h"
@@ -218,6 +219,41 @@ TEST_F(ProceduresTest, DownloadAllStopsAtTheFirstFailedPattern) {
     for (std::size_t i = 0; i < DownloadedPatternCount; ++i) {
         EXPECT_EQ(outcome.states[i], i < 4 ? State::Read : State::Untouched) << i;
     }
+}
+
+TEST_F(ProceduresTest, ARestoreAfterAWriteInterruptedMidFrameWritesEveryRecordRight) {
+    // A program killed between the reports of a frame leaves the detector half-way through it.
+    // Here the first report of a current-mode write reaches the detector, then the connection
+    // is gone; the next connection restores a backup.
+    BackupPayload payload = detector.SaveBackup();
+    for (std::uint8_t& b : payload) {
+        b = static_cast<std::uint8_t>(b ^ 0x55);  // every record differs; every mode present
+    }
+    {
+        VirtualDetector holder;  // the payload as a detector holding it saves it
+        holder.LoadBackup(payload);
+        payload = holder.SaveBackup();
+    }
+    {
+        std::vector<std::uint8_t> request = {static_cast<std::uint8_t>(ModeId(CurrentModeSlot)),
+                                             0x01};
+        request.insert(request.end(), payload.begin() + backup::CurrentMode,
+                       payload.begin() + backup::CurrentMode + ModeSize);
+        const auto frame = tovra::EncodeFrame(3, tovra::ParameterChannel, request.data(),
+                                              static_cast<std::uint16_t>(request.size()));
+        tovra::HidOpenError error = tovra::HidOpenError::None;
+        auto killed = platform.OpenExclusive(Path, error);
+        ASSERT_NE(killed, nullptr);
+        std::vector<std::uint8_t> report(65, 0);
+        std::copy(frame.begin(), frame.begin() + 64, report.begin() + 1);
+        ASSERT_EQ(killed->Write(report.data(), report.size(), 300), report.size());
+    }
+    ASSERT_TRUE(detector.Requests().empty()) << "the detector waits for the rest of the frame";
+
+    const RestoreOutcome outcome = RestoreBackup(payload, {});
+    ASSERT_EQ(outcome.result, RestoreOutcome::Result::Done) << outcome.Message();
+    EXPECT_EQ(detector.SaveBackup(), payload);
+    EXPECT_EQ(detector.FinishUploadCount(), 1);
 }
 
 // A front end that asks to stop once the detector has received a given number of requests.

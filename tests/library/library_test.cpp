@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "MemoryHidPlatform.h"
 #include "ParameterIds.h"
 #include "Records.h"
+#include "Usb.h"
 #include "Usbhid.h"
 #include "VirtualDetector.h"
 #include "WaitUntil.h"
@@ -77,6 +79,17 @@ Bytes Report(const Bytes& bytes, std::size_t length = 65) {
     return r;
 }
 
+// The reports a device sent after the zero fill with which every connection begins (8 reports
+// of 65 bytes); that fill is checked by a test of its own.
+std::vector<Bytes> AfterZeroFill(std::vector<Bytes> reports, std::size_t reportLength = 65) {
+    const std::size_t fill =
+        tovra::UsbHid::ZeroFillReports(static_cast<std::uint32_t>(reportLength));
+    EXPECT_GE(reports.size(), fill);
+    reports.erase(reports.begin(),
+                  reports.begin() + static_cast<std::ptrdiff_t>(std::min(fill, reports.size())));
+    return reports;
+}
+
 // Wraps the in-memory platform with a switch that makes its devices gone the way a real
 // unplugged interface is: a waiting read wakes, reads and writes fail at once and IsGone says so.
 class GoneSwitchPlatform : public tovra::IHidPlatform {
@@ -87,13 +100,11 @@ public:
         return inner_.ListInterfaces();
     }
     std::unique_ptr<tovra::IHidDevice> Open(const std::string& path) override {
-        auto device = inner_.Open(path);
-        if (!device) {
-            return nullptr;
-        }
-        std::lock_guard<std::mutex> guard(lock_);
-        opened_.push_back(device.get());
-        return std::make_unique<Device>(std::move(device), *this);
+        return Wrap(inner_.Open(path));
+    }
+    std::unique_ptr<tovra::IHidDevice> OpenExclusive(const std::string& path,
+                                                     tovra::HidOpenError& error) override {
+        return Wrap(inner_.OpenExclusive(path, error));
     }
 
     void Unplug() {
@@ -105,6 +116,15 @@ public:
     }
 
 private:
+    std::unique_ptr<tovra::IHidDevice> Wrap(std::unique_ptr<tovra::IHidDevice> device) {
+        if (!device) {
+            return nullptr;
+        }
+        std::lock_guard<std::mutex> guard(lock_);
+        opened_.push_back(device.get());
+        return std::make_unique<Device>(std::move(device), *this);
+    }
+
     class Device : public tovra::IHidDevice {
     public:
         Device(std::unique_ptr<tovra::IHidDevice> inner, GoneSwitchPlatform& owner)
@@ -315,10 +335,40 @@ TEST_F(LibraryTest, LoginFramesOnlyForANonEmptyLogin) {
         DEV_Delete(dev);
     }
     EXPECT_TRUE(detector.ControlCommands().empty());
-    EXPECT_TRUE(platform.OutputReports(DetectorPath).empty());
+    for (const Bytes& report : platform.OutputReports(DetectorPath)) {
+        EXPECT_EQ(report, Bytes(65, 0)) << "nothing but the zero fill";
+    }
     TOVRA_DEV dev = OpenDevice(DetectorPath, "owner");
     DEV_Delete(dev);
     EXPECT_THAT(detector.ControlCommands(), ElementsAre("login\r", "owner\r"));
+}
+
+TEST_F(LibraryTest, ConnectingSendsZerosEnoughToEndAFrameTheDetectorWasLeftIn) {
+    // The longest frame a receiver can be half-way through needs 505 more bytes (all of it but
+    // its start byte); each report carries its length less the report-ID byte.
+    struct Case {
+        std::uint32_t reportLength;
+        std::size_t zeroReports;
+    };
+    for (const Case c : {Case{65, 8}, Case{9, 64}, Case{2, 505}}) {
+        SCOPED_TRACE(c.reportLength);
+        MemoryHidPlatform fresh;
+        MemoryHidInterface raw;
+        raw.path = "mem:raw";
+        raw.reportLength = c.reportLength;
+        fresh.AddInterface(raw);
+        tovra::SetHidPlatform(&fresh);
+        TOVRA_DEV dev = DEV_Create();
+        ASSERT_EQ(DEV_Open(dev, "mem:raw", "me"), 1);
+        const auto reports = fresh.OutputReports("mem:raw");
+        ASSERT_GT(reports.size(), c.zeroReports);
+        for (std::size_t k = 0; k < c.zeroReports; ++k) {
+            ASSERT_EQ(reports[k], Bytes(c.reportLength, 0)) << "report " << k;
+        }
+        EXPECT_EQ(reports[c.zeroReports][1], tovra::FrameStart) << "then the login";
+        DEV_Delete(dev);
+        tovra::SetHidPlatform(&platform);
+    }
 }
 
 TEST_F(LibraryTest, PauseCountsAndPromptDelete) {
@@ -403,6 +453,51 @@ TEST_F(LibraryTest, OpenTwiceIsRefusedAndKeepsTheFirstConnection) {
     holvane::PreferencesRecord p{};
     EXPECT_EQ(DEV_GetParameter(dev, 1, p.data(), 16, 1500), 1);
     DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, ASecondConnectionToAHeldDetectorIsRefusedAtOnceAndTouchesNothing) {
+    // Two connections to one interface, as two programs would open it: the second is refused
+    // as in use before it sends anything, and the first goes on as if alone.
+    AddDetector();
+    TOVRA_DEV first = OpenDevice();
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::None);
+    const std::size_t reportsBefore = platform.OutputReports(DetectorPath).size();
+
+    TOVRA_DEV second = DEV_Create();
+    const auto start = steady_clock::now();
+    EXPECT_EQ(DEV_Open(second, DetectorPath, "intruder"), 0);
+    EXPECT_LT(steady_clock::now() - start, milliseconds(100));
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::InUse);
+    DEV_Resume(second);
+    std::uint8_t junk[16] = {};
+    EXPECT_EQ(DEV_SetParameter(second, holvane::PreferencesId, junk, 16, 1500), 0);
+    DEV_Delete(second);
+    EXPECT_EQ(platform.OutputReports(DetectorPath).size(), reportsBefore);
+    EXPECT_TRUE(detector.ControlCommands().empty());
+    EXPECT_TRUE(detector.Requests().empty());
+
+    for (std::int32_t id : {0, 1, holvane::ModeId(4), holvane::PatternId(20)}) {
+        SCOPED_TRACE(id);
+        const std::int32_t size = id == 0 ? 18 : id == 1 ? 16 : id < 14 ? 292 : 266;
+        Bytes value(static_cast<std::size_t>(size));
+        std::iota(value.begin(), value.end(), static_cast<std::uint8_t>(id));
+        Bytes back(value.size(), 0);
+        EXPECT_EQ(DEV_SetParameter(first, id, value.data(), size, 1500), 1);
+        EXPECT_EQ(DEV_GetParameter(first, id, back.data(), size, 1500), 1);
+        EXPECT_EQ(back, value);
+    }
+    DEV_Delete(first);
+
+    // Once the first has let go, the next connection is taken; a path that cannot be opened
+    // at all is no "in use".
+    TOVRA_DEV next = OpenDevice();
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::None);
+    DEV_Delete(next);
+    platform.SetOpenFails(DetectorPath, true);
+    TOVRA_DEV refused = DEV_Create();
+    EXPECT_EQ(DEV_Open(refused, DetectorPath, ""), 0);
+    EXPECT_EQ(tovra::LastOpenError(), tovra::HidOpenError::Failed);
+    DEV_Delete(refused);
 }
 
 TEST_F(LibraryTest, CallsOnADeviceThatIsNotOpenFailAtOnce) {
@@ -530,7 +625,7 @@ TEST_F(LibraryTest, ControlChannelStrings) {
     platform.AddInterface(raw);
     TOVRA_DEV dev = OpenDevice("mem:raw");
     EXPECT_EQ(DEV_SendString(dev, "ping\r", 5), 5);
-    const auto reports = platform.OutputReports("mem:raw");
+    const auto reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 1u);
     Bytes wire(reports[0].begin() + 1, reports[0].begin() + 1 + 11);
     wire[1] = 0;  // the sequence number
@@ -568,7 +663,7 @@ TEST_F(LibraryTest, DataStreams) {
     EXPECT_EQ(DEV_OpenStream(dev, -1, 0), nullptr);
     EXPECT_EQ(DEV_OpenStream(dev, 255, 0), nullptr);
     EXPECT_EQ(DEV_CloseStream(dev, 255), 0);
-    auto reports = platform.OutputReports("mem:raw");
+    auto reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 1u);
     const Bytes data5 = {'d', 'a', 't', 'a', ' ', '5', '\r'};
     EXPECT_EQ(reports[0][4], 0);  // control channel
@@ -576,7 +671,7 @@ TEST_F(LibraryTest, DataStreams) {
 
     EXPECT_EQ(STRM_Write(strm, "abc", 3), 3);
     EXPECT_EQ(STRM_Flush(strm), 1);
-    reports = platform.OutputReports("mem:raw");
+    reports = AfterZeroFill(platform.OutputReports("mem:raw"));
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[1][4], 6);  // channel 6 for stream 5
 
@@ -595,6 +690,37 @@ TEST_F(LibraryTest, DataStreams) {
                 ElementsAreArray(clear5));
     // A stream left open is destroyed with its device.
     ASSERT_NE(DEV_OpenStream(dev, 7, 0), nullptr);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, Stream126HoldsTheParameterChannelOnlyWhileItIsOpen) {
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    holvane::PreferencesRecord prefs{};
+    ASSERT_NE(DEV_OpenStream(dev, 126, 0), nullptr);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs.data(), 16, 100), 0);
+    EXPECT_EQ(DEV_CloseStream(dev, 126), 1);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, prefs.data(), 16, 1500), 1);
+    EXPECT_EQ(prefs, detector.Preferences());
+    const holvane::UniversalSettingsRecord universal{};
+    EXPECT_EQ(DEV_SetParameter(dev, holvane::UniversalSettingsId, universal.data(), 18, 1500), 1);
+    EXPECT_EQ(detector.UniversalSettings(), universal);
+    DEV_Delete(dev);
+}
+
+TEST_F(LibraryTest, ASizeZeroReadIsAnsweredByTheAcknowledgementAndItsValueGoesToNoOne) {
+    // The detector answers a read with its acknowledgement and the whole record, whatever size
+    // the caller gave.
+    AddDetector();
+    TOVRA_DEV dev = OpenDevice();
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, nullptr, 0, 1500), 1);
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_ACCEPTED);
+    holvane::UniversalSettingsRecord universal{};
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::UniversalSettingsId, universal.data(), 18, 1500), 1);
+    EXPECT_EQ(universal, detector.UniversalSettings());
+    detector.RefuseId(holvane::PreferencesId);
+    EXPECT_EQ(DEV_GetParameter(dev, holvane::PreferencesId, nullptr, 0, 1500), 0);
+    EXPECT_EQ(DEV_GetParameterResult(dev), TOVRA_PARAM_REFUSED);
     DEV_Delete(dev);
 }
 

@@ -18,6 +18,10 @@ class EmptyPlatform : public IHidPlatform {
 public:
     std::vector<HidInterfaceInfo> ListInterfaces() override { return {}; }
     std::unique_ptr<IHidDevice> Open(const std::string&) override { return nullptr; }
+    std::unique_ptr<IHidDevice> OpenExclusive(const std::string&, HidOpenError& error) override {
+        error = HidOpenError::Failed;
+        return nullptr;
+    }
 };
 
 }  // namespace

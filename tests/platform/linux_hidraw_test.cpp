@@ -215,6 +215,41 @@ TEST(LinuxHidrawPlatformTest, NodeWithoutReadWriteAccessGivesPermissionDenied) {
     EXPECT_EQ(result.error, EACCES);
 }
 
+TEST(LinuxHidrawPlatformTest, AnExclusiveOpenOfANodeAnotherConnectionHoldsIsRefusedAsInUse) {
+    // The lock is flock's, which takes any file: a plain file stands in for the node, opened
+    // twice as two programs would. A plain file is no hidraw node, so an exclusive open that
+    // gets past the lock fails later, with ENOTTY.
+    FixtureTree tree;
+    const fs::path node = tree.Dev() / "hidraw0";
+    tree.AddPlainFile(node);
+    const int first = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
+    const int second = ::open(node.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    EXPECT_EQ(LockExclusively(first), 0);
+    EXPECT_EQ(LockExclusively(second), EWOULDBLOCK);
+
+    const HidrawOpenResult held = OpenHidrawNode(node.string(), true);
+    EXPECT_EQ(held.device, nullptr);
+    EXPECT_TRUE(held.inUse);
+    EXPECT_EQ(held.error, EWOULDBLOCK);
+    HidOpenError error = HidOpenError::None;
+    LinuxHidrawPlatform platform(tree.Sys().string(), tree.Dev().string());
+    EXPECT_EQ(platform.OpenExclusive(node.string(), error), nullptr);
+    EXPECT_EQ(error, HidOpenError::InUse);
+    // Looking at a node (listing) takes no lock and is not refused by one.
+    EXPECT_EQ(OpenHidrawNode(node.string()).error, ENOTTY);
+
+    ::close(first);  // the holder ends: the lock goes with its open file
+    const HidrawOpenResult free = OpenHidrawNode(node.string(), true);
+    EXPECT_FALSE(free.inUse);
+    EXPECT_EQ(free.error, ENOTTY);
+    EXPECT_EQ(platform.OpenExclusive(node.string(), error), nullptr);
+    EXPECT_EQ(error, HidOpenError::Failed);
+    EXPECT_EQ(LockExclusively(second), 0);
+    ::close(second);
+}
+
 // ---------------------------------------------------------------------------------------------
 // The device, over a SOCK_SEQPACKET pair: one end is the node, the other the HID device.
 

@@ -283,6 +283,7 @@ TEST(ParameterExchangeTest, AnswersThatEndACallAtOnce) {
         {"write acknowledged with a byte too many", {1, 1}, false, Result::Malformed},
         {"read refused", {0}, true, Result::Refused},
         {"size-0 read", {1}, true, Result::Accepted},
+        {"size-0 read with a value behind the acknowledgement", {1, 9, 9}, true, Result::Accepted},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -295,7 +296,89 @@ TEST(ParameterExchangeTest, AnswersThatEndACallAtOnce) {
             c.isRead ? exchange.Get(55, nullptr, 0, 2000) : exchange.Set(0, data, 2, 2000);
         EXPECT_EQ(result, c.result);
         EXPECT_LT(steady_clock::now() - start, milliseconds(500));
+        EXPECT_EQ(link.parameter->QueuedBytes(), 0u) << "nothing left for the next request";
     }
+}
+
+TEST(ParameterExchangeTest, AReplyThatStopsHalfWayIsNeverCompletedByTheNextOne) {
+    // The first reply stops after its first 64-byte report: a header announcing 101 payload
+    // bytes and 58 of them. The next request's sound reply must be read as itself, not as the
+    // 43 bytes the stale frame is missing. In the second row the stale frame's checksum byte
+    // is made to match what the splice would give, so a decoder that kept the stale frame would
+    // deliver the spliced bytes as a valid reply.
+    constexpr std::size_t ValueSize = 100;
+    Bytes oldValue(ValueSize), newValue(ValueSize), thirdValue(ValueSize);
+    for (std::size_t i = 0; i < ValueSize; ++i) {
+        oldValue[i] = static_cast<std::uint8_t>(0x10 + i % 16);
+        newValue[i] = static_cast<std::uint8_t>(0x40 + i % 32);
+        thirdValue[i] = static_cast<std::uint8_t>(0x90 + i % 8);
+    }
+    auto replyOf = [](const Bytes& value) {
+        Bytes payload = {0x01};
+        payload.insert(payload.end(), value.begin(), value.end());
+        return Frame(127, payload);
+    };
+    const Bytes fullOld = replyOf(oldValue);
+    const Bytes sound = replyOf(newValue);
+    struct Case {
+        const char* name;
+        bool splicePasses;
+    };
+    for (const Case c : {Case{"stale checksum left as it was", false},
+                         Case{"stale checksum built to pass the splice", true}}) {
+        SCOPED_TRACE(c.name);
+        Bytes stale(fullOld.begin(), fullOld.begin() + 64);
+        if (c.splicePasses) {
+            Bytes spliced(stale.begin() + FrameHeaderSize, stale.end());
+            spliced.insert(spliced.end(), sound.begin(),
+                           sound.begin() + static_cast<std::ptrdiff_t>(fullOld.size() - 64));
+            stale[2] = FrameChecksum(spliced.data(), spliced.size());
+        }
+        Link link;
+        ParameterExchange exchange(*link.parameter, std::chrono::milliseconds(20));
+        link.AnswerWith({stale});
+        Bytes buffer(ValueSize, 0);
+        EXPECT_EQ(exchange.Get(6, buffer.data(), ValueSize, 30), Result::NoAnswer);
+        link.AnswerWith({sound});
+        EXPECT_EQ(exchange.Get(7, buffer.data(), ValueSize, 500), Result::Accepted);
+        EXPECT_EQ(buffer, newValue);
+        link.AnswerWith({replyOf(thirdValue)});
+        EXPECT_EQ(exchange.Get(8, buffer.data(), ValueSize, 500), Result::Accepted);
+        EXPECT_EQ(buffer, thirdValue);
+    }
+}
+
+TEST(ParameterExchangeTest, TheQuietAfterAnUnansweredRequestMeansNoBytesAtAll) {
+    // After a request that went unanswered, bytes keep arriving that never make a frame (the
+    // tail of a reply, noise). The next request goes out only once they have stopped for the
+    // whole settle time, however long they last.
+    using namespace std::chrono;
+    constexpr milliseconds Settle(300);
+    Link link;
+    ParameterExchange exchange(*link.parameter, Settle);
+    std::uint8_t buffer[2] = {};
+    ASSERT_EQ(exchange.Get(1, buffer, 2, 10), Result::NoAnswer);
+    steady_clock::time_point lastByte;
+    std::thread trickle([&] {
+        const Bytes filler = {0x00, 0x13};
+        for (int k = 0; k < 10; ++k) {
+            link.Deliver(filler);
+            lastByte = steady_clock::now();
+            std::this_thread::sleep_for(milliseconds(20));
+        }
+    });
+    steady_clock::time_point sent;
+    link.pipe.onFlush = [&](const Bytes&) {
+        sent = steady_clock::now();
+        trickle.join();
+        link.Deliver(Frame(127, {1, 0xCC, 0xDD}));
+    };
+    EXPECT_EQ(exchange.Get(1, buffer, 2, 1000), Result::Accepted);
+    if (trickle.joinable()) {
+        trickle.join();
+    }
+    EXPECT_GE(sent - lastByte, Settle);
+    EXPECT_THAT(buffer, ElementsAre(0xCC, 0xDD));
 }
 
 TEST(ParameterExchangeTest, NoAnswerEndsByTheTimeOutAndTheNextRequestSettlesFirst) {
