@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-#include "Framecodec.h"
+#include "FrameCodec.h"
 
 namespace tovra {
 

@@ -10,7 +10,7 @@
 
 #include <chrono>
 
-#include "Parameterexchange.h"
+#include "ParameterExchange.h"
 
 namespace tovra {
 

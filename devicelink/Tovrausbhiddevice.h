@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "Parameterexchange.h"
+#include "ParameterExchange.h"
 #include "Tovrastream.h"
 #include "Usbhid.h"
 

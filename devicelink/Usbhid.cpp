@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "Framecodec.h"
+#include "FrameCodec.h"
 
 namespace tovra {
 

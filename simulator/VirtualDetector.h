@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "BackupPayload.h"
-#include "Framecodec.h"
+#include "FrameCodec.h"
 #include "Records.h"
 
 namespace holvane::simulator {

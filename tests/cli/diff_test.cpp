@@ -8,7 +8,7 @@
 
 #include <unistd.h>
 
-#include "../ChildProcess.h"
+#include "ChildProcess.h"
 #endif
 
 #include <algorithm>

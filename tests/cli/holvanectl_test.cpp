@@ -18,7 +18,7 @@
 
 #include <cctype>
 #else
-#include "../ChildProcess.h"
+#include "ChildProcess.h"
 #endif
 #include "CliFixture.h"
 #include "DemoContent.h"

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "Framecodec.h"
-#include "Parameterexchange.h"
+#include "FrameCodec.h"
+#include "ParameterExchange.h"
 #include "Tovrastream.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <functional>
 #include <thread>
 
-#include "Framecodec.h"
+#include "FrameCodec.h"
 #include "ParameterIds.h"
 #include "VirtualDetector.h"
 #include "WaitUntil.h"

@@ -7,7 +7,7 @@
 
 #include "Backup.h"
 #include "DetectorFixture.h"
-#include "Framecodec.h"
+#include "FrameCodec.h"
 #include "Messages.h"
 #include "ParameterIds.h"
 #include "PatternDownload.h"

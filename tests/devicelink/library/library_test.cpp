@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "Framecodec.h"
+#include "FrameCodec.h"
 #include "MemoryHidPlatform.h"
 #include "ParameterIds.h"
 #include "Records.h"

@@ -1,4 +1,4 @@
-#include "Parameterexchange.h"
+#include "ParameterExchange.h"
 
 #include <algorithm>
 #include <cstring>

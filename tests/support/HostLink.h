@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Framecodec.h"
+#include "FrameCodec.h"
 #include "VirtualDetector.h"
 
 namespace holvane::simulator::testing {

@@ -1,4 +1,4 @@
-#include "Framecodec.h"
+#include "FrameCodec.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

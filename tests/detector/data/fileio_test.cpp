@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "../ChildProcess.h"
+#include "ChildProcess.h"
 #include "SettingsRows.h"
 
 using namespace holvane;

@@ -1,4 +1,4 @@
-#include "Framecodec.h"
+#include "FrameCodec.h"
 
 #include <algorithm>
 #include <atomic>

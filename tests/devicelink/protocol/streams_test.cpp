@@ -8,8 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "Framecodec.h"
-#include "Parameterexchange.h"
+#include "FrameCodec.h"
+#include "ParameterExchange.h"
 #include "Tovrastream.h"
 
 using namespace tovra;
