@@ -59,7 +59,20 @@ pid_t Start(const std::vector<std::string>& args, const char* out, int errPipe,
 
 // Everything left in the pipe until the process closes it, then its exit status (-1: killed at
 // the time bound, or ended by a signal).
-int Finish(pid_t pid, int readEnd, std::string& text) {
+// A started program, killed and reaped if a test ends before Finish() reaps it, so that a
+// failed assertion leaves no process behind.
+struct Child {
+    pid_t pid = -1;
+    ~Child() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
+int Finish(Child& child, int readEnd, std::string& text) {
+    const pid_t pid = child.pid;
     const auto deadline = Clock::now() + Bound;
     char buffer[4096];
     for (;;) {
@@ -78,6 +91,7 @@ int Finish(pid_t pid, int readEnd, std::string& text) {
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
+    child.pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -86,11 +100,11 @@ class HolvanectlProcessTest : public cli::test::CliTest {};
 TEST_F(HolvanectlProcessTest, AFailedWriteToStandardOutputIsExplained) {
     int errPipe[2];
     ASSERT_EQ(::pipe(errPipe), 0);
-    const pid_t pid = Start({"--demo", "backup", Path("b")}, "/dev/full", errPipe[1]);
+    Child child{Start({"--demo", "backup", Path("b")}, "/dev/full", errPipe[1])};
     ::close(errPipe[1]);
-    ASSERT_GT(pid, 0);
+    ASSERT_GT(child.pid, 0);
     std::string err;
-    EXPECT_EQ(Finish(pid, errPipe[0], err), cli::ExitFailed);
+    EXPECT_EQ(Finish(child, errPipe[0], err), cli::ExitFailed);
     ::close(errPipe[0]);
     EXPECT_NE(err.find("holvanectl: cannot write to standard output: No space left on device\n"),
               std::string::npos)
@@ -136,11 +150,11 @@ TEST_F(HolvanectlProcessTest, SigintDuringARestoreEndsItBetweenTwoRecords) {
     ASSERT_EQ(::write(errPipe[1], filler.data(), filler.size()),
               static_cast<ssize_t>(filler.size()));
 
-    const pid_t pid = Start({"--simulate", Path("seed.vantor"), "--save-state", Path("state"),
-                             "restore", Path("restored.vantor"), "--yes", "--no-safety-copy"},
-                            "/dev/null", errPipe[1]);
+    Child child{Start({"--simulate", Path("seed.vantor"), "--save-state", Path("state"), "restore",
+                       Path("restored.vantor"), "--yes", "--no-safety-copy"},
+                      "/dev/null", errPipe[1])};
     ::close(errPipe[1]);
-    ASSERT_GT(pid, 0);
+    ASSERT_GT(child.pid, 0);
     // Wait until the first progress line fills the pipe.
     const auto deadline = Clock::now() + Bound;
     int queued = 0;
@@ -149,10 +163,10 @@ TEST_F(HolvanectlProcessTest, SigintDuringARestoreEndsItBetweenTwoRecords) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     ASSERT_EQ(queued, page);
-    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    ASSERT_EQ(::kill(child.pid, SIGINT), 0);
 
     std::string err;
-    const int status = Finish(pid, errPipe[0], err);
+    const int status = Finish(child, errPipe[0], err);
     ::close(errPipe[0]);
     err.erase(0, filler.size());
     EXPECT_EQ(status, 128 + SIGINT) << err;
@@ -186,11 +200,11 @@ TEST_F(HolvanectlProcessTest, SigintAtTheQuestionRestoresNothing) {
     const std::string side = ::ptsname(terminal);
     const int sideFd = ::open(side.c_str(), O_RDWR | O_NOCTTY);
     ASSERT_GE(sideFd, 0);
-    const pid_t pid = Start({"--simulate", Path("seed.vantor"), "--save-state", Path("state"),
-                             "restore", Path("restored.vantor")},
-                            "/dev/null", sideFd, side.c_str());
+    Child child{Start({"--simulate", Path("seed.vantor"), "--save-state", Path("state"), "restore",
+                       Path("restored.vantor")},
+                      "/dev/null", sideFd, side.c_str())};
     ::close(sideFd);
-    ASSERT_GT(pid, 0);
+    ASSERT_GT(child.pid, 0);
 
     // The question is on the terminal once "[y/N] " is.
     std::string err;
@@ -207,9 +221,9 @@ TEST_F(HolvanectlProcessTest, SigintAtTheQuestionRestoresNothing) {
         }
     }
     ASSERT_NE(err.find("[y/N] "), std::string::npos) << err;
-    ASSERT_EQ(::kill(pid, SIGINT), 0);
+    ASSERT_EQ(::kill(child.pid, SIGINT), 0);
     // The terminal reports an error instead of its end once the program has closed it.
-    const int status = Finish(pid, terminal, err);
+    const int status = Finish(child, terminal, err);
     ::close(terminal);
     EXPECT_EQ(status, 128 + SIGINT) << err;
     EXPECT_NE(err.find("holvanectl: stopped by SIGINT"), std::string::npos) << err;
